@@ -1,0 +1,29 @@
+# Thin wrapper over the CMake presets. `make run` starts the service,
+# `make test` runs every test (debug build, then AddressSanitizer/UBSan build).
+.PHONY: run test deps build-release build-dev build-asan clean
+
+deps:
+	@scripts/deps.sh
+
+build-release: deps
+	cmake --preset release
+	cmake --build --preset release
+
+build-dev: deps
+	cmake --preset dev
+	cmake --build --preset dev
+
+build-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+
+run: build-release
+	./build/release/app/dosebridge
+
+test: export DOSEBRIDGE_WERROR := ON
+test: build-dev build-asan
+	ctest --preset dev
+	ctest --preset asan
+
+clean:
+	rm -rf build

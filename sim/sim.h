@@ -1,0 +1,61 @@
+// A simulated dosimeter behind the four hidapi calls. Tests script it through
+// this API; preloaded into the real binary it is scripted by a text file.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+using Report = std::array<std::uint8_t, 15>;
+inline constexpr std::uint32_t kEntries = 180;
+
+enum class Transfer { kSend, kFetch };
+inline constexpr int kAnyIndex = -1;
+
+// One hid_send_feature_report call: the bytes given and the result returned.
+struct SentRequest {
+  std::vector<std::uint8_t> bytes;
+  int result;
+};
+
+// Back to a present, healthy device with an empty log; forgets all records.
+void Reset();
+
+void SetPresent(bool present);
+void SetIdentifyAnswer(const Report& answer);
+void SetSerial(const std::array<std::uint8_t, 7>& serial);
+// Entry `index` (0..179) answers with `raw`; byte 1 non-zero marks a measurement.
+void SetEntry(std::uint32_t index, const Report& raw);
+void ClearEntries();
+// A log of `count` plausible hourly measurements in entries 0..count-1.
+void FillRealisticLog(std::uint32_t count);
+// Makes the transfer return `result` (-1 or 0) for `command`; for entry reads
+// `index` picks the entry (kAnyIndex for every one). A failed transfer does not
+// reach the device, and a failed fetch leaves the buffer untouched.
+void AddFault(Transfer transfer, std::uint8_t command, int index, int result);
+void SetDelay(std::chrono::microseconds per_transfer);
+
+// An entry record in the device's layout.
+Report MakeEntry(std::uint8_t id, std::uint32_t time, std::uint16_t radiation_word,
+                 std::uint8_t period_code);
+
+std::vector<SentRequest> SentRequests();
+// For each fetch, whether the buffer handed in was all zero.
+std::vector<bool> FetchBuffersZeroed();
+int OpenHandles();
+int MaxOpenHandles();
+int OpenCalls();
+// Calls made on a handle that was not open (closed already, or never opened).
+int StaleHandleCalls();
+
+// Reads the file that DOSEBRIDGE_SIM names when it has changed since the last
+// call and scripts the device from it. Called at every hid_open.
+void ReloadConfigIfChanged();
+// Applies the script text; returns a description of the first bad line, or "".
+std::string ApplyConfig(const std::string& text);
+
+}  // namespace sim
