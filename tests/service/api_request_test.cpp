@@ -1,0 +1,220 @@
+#include "service/api_request.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "device/device_state.h"
+#include "sim/sim.h"
+
+namespace {
+
+constexpr std::uint8_t kHeader = 1, kEntry = 2, kErase = 3, kIdentify = 0;
+
+std::string StatusOnly(const char* status) { return "{\n    \"Status\": \"" + std::string(status) + "\"\n}\n"; }
+
+std::string InfoAndStatus(const char* serial, const char* status) {
+  return "{\n"
+         "    \"DeviceInfo\":\n"
+         "    {\n"
+         "        \"Model\": \"1212\",\n"
+         "        \"SerialNumber\": \"" + std::string(serial) + "\"\n"
+         "    },\n"
+         "    \"Status\": \"" + status + "\"\n"
+         "}\n";
+}
+
+const char kTwoPointExample[] =
+    "{\n"
+    "    \"DeviceInfo\":\n"
+    "    {\n"
+    "        \"Model\": \"1212\",\n"
+    "        \"SerialNumber\": \"0123456789abcd\"\n"
+    "    },\n"
+    "    \"RadiationPoints\":\n"
+    "    [\n"
+    "        {\n"
+    "            \"id\": \"1\",\n"
+    "            \"time\": \"1396440000\",\n"
+    "            \"radiation\": \"0.12\",\n"
+    "            \"period\": \"1\"\n"
+    "        },\n"
+    "        {\n"
+    "            \"id\": \"2\",\n"
+    "            \"time\": \"1396440060\",\n"
+    "            \"radiation\": \"8.199999999999999\",\n"
+    "            \"period\": \"60\"\n"
+    "        }\n"
+    "    ],\n"
+    "    \"Status\": \"0\"\n"
+    "}\n";
+
+void TwoPoints() {
+  sim::SetEntry(0, sim::MakeEntry(1, 1396440000, 0x000C, 0));
+  sim::SetEntry(1, sim::MakeEntry(2, 1396440060, 0x8052, 4));
+}
+void NoDevice() { sim::SetPresent(false); }
+void IdentifyRefused() { sim::SetIdentifyAnswer({0, 0x72, 0, 0x12, 0x12}); }
+void HeaderSendFails() { sim::AddFault(sim::Transfer::kSend, kHeader, 0, -1); }
+void EntryFetchFails() {
+  TwoPoints();
+  sim::AddFault(sim::Transfer::kFetch, kEntry, 90, -1);
+}
+void EraseSendFails() { sim::AddFault(sim::Transfer::kSend, kErase, 0, -1); }
+void EmptyLog() {}
+
+class ApiRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device::ResetProcessState();
+    sim::Reset();
+  }
+  void TearDown() override {
+    EXPECT_EQ(sim::OpenHandles(), 0);
+    EXPECT_EQ(sim::StaleHandleCalls(), 0);
+  }
+};
+
+struct DocumentCase {
+  const char* label;
+  const char* route;
+  std::function<void()> script;
+  std::string expected;
+};
+
+void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.label; }
+
+class DocumentTable : public ApiRequestTest, public ::testing::WithParamInterface<DocumentCase> {};
+
+TEST_P(DocumentTable, FirstRequestAfterStart) {
+  GetParam().script();
+  EXPECT_EQ(BuildApiDocument(GetParam().route), GetParam().expected) << GetParam().label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DocumentTable,
+    ::testing::Values(
+        DocumentCase{"readout success", "/", TwoPoints, kTwoPointExample},
+        DocumentCase{"readout no device", "/", NoDevice, StatusOnly("6")},
+        DocumentCase{"readout identify fails", "/", IdentifyRefused, StatusOnly("5")},
+        // The header never arrived, so the last known serial (none yet) is shown.
+        DocumentCase{"readout header send fails", "/", HeaderSendFails, InfoAndStatus("00000000000000", "7")},
+        DocumentCase{"readout entry fetch fails", "/", EntryFetchFails, InfoAndStatus("0123456789abcd", "5")},
+        DocumentCase{"readout empty log", "/", EmptyLog, InfoAndStatus("0123456789abcd", "3")},
+        DocumentCase{"info success", "/GetDeviceInfo", TwoPoints, InfoAndStatus("0123456789abcd", "0")},
+        DocumentCase{"info empty log", "/GetDeviceInfo", EmptyLog, InfoAndStatus("0123456789abcd", "0")},
+        DocumentCase{"info no device", "/GetDeviceInfo", NoDevice, StatusOnly("6")},
+        DocumentCase{"info identify fails", "/GetDeviceInfo", IdentifyRefused, StatusOnly("5")},
+        DocumentCase{"info header send fails", "/GetDeviceInfo", HeaderSendFails, InfoAndStatus("00000000000000", "7")},
+        DocumentCase{"info entry fetch fails", "/GetDeviceInfo", EntryFetchFails, InfoAndStatus("0123456789abcd", "5")},
+        DocumentCase{"erase success", "/Erase", TwoPoints, StatusOnly("0")},
+        DocumentCase{"erase no device", "/Erase", NoDevice, StatusOnly("6")},
+        DocumentCase{"erase identify fails", "/Erase", IdentifyRefused, StatusOnly("5")},
+        DocumentCase{"erase send fails", "/Erase", EraseSendFails, StatusOnly("5")}),
+    [](const auto& info) { return "row" + std::to_string(info.index); });
+
+TEST_F(ApiRequestTest, ValueTextsInReadout) {
+  sim::SetEntry(0, sim::MakeEntry(0xFF, 4294967295u, 0xF005, 0));
+  sim::SetEntry(1, sim::MakeEntry(0x7F, 0, 0x8000, 9));
+  sim::SetEntry(2, sim::MakeEntry(0, 1, 0x8052, 10));
+  sim::SetEntry(3, sim::MakeEntry(0, 1, 0x8052, 255));
+  const std::string json = BuildApiDocument("/");
+  const char* expected_points[][4] = {{"-1", "4294967295", "5", "1"},
+                                      {"127", "0", "0", "1440"},
+                                      {"0", "1", "8.199999999999999", "-1"},
+                                      {"0", "1", "8.199999999999999", "-1"}};
+  std::size_t at = 0;
+  for (const auto& point : expected_points) {
+    const char* keys[] = {"id", "time", "radiation", "period"};
+    for (int k = 0; k < 4; ++k) {
+      const std::string member = "\"" + std::string(keys[k]) + "\": \"" + point[k] + "\"";
+      at = json.find(member, at);
+      ASSERT_NE(at, std::string::npos) << member << " in\n" << json;
+    }
+  }
+}
+
+TEST_F(ApiRequestTest, SerialShownIsTheOneThisReadDelivered) {
+  for (const char* route : {"/", "/GetDeviceInfo"}) {
+    device::ResetProcessState();
+    sim::Reset();
+    TwoPoints();
+    // The first request after start already shows the device's serial.
+    EXPECT_NE(BuildApiDocument(route).find("0123456789abcd"), std::string::npos) << route;
+    // A different dosimeter is plugged in: its serial shows at once.
+    sim::SetSerial({0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32});
+    const std::string swapped = BuildApiDocument(route);
+    EXPECT_NE(swapped.find("fedcba98765432"), std::string::npos) << route << swapped;
+    EXPECT_EQ(swapped.find("0123456789abcd"), std::string::npos) << route;
+  }
+}
+
+TEST_F(ApiRequestTest, FailedHeaderShowsLastKnownSerial) {
+  TwoPoints();
+  BuildApiDocument("/");
+  sim::SetSerial({0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32});
+  sim::AddFault(sim::Transfer::kFetch, kHeader, 0, -1);
+  EXPECT_EQ(BuildApiDocument("/GetDeviceInfo"), InfoAndStatus("0123456789abcd", "5"));
+}
+
+TEST_F(ApiRequestTest, EraseJsonpIsExactlyFourLines) {
+  TwoPoints();
+  EXPECT_EQ(ProcessApiRequest("/Erase?cb=f"), "f({\n    \"Status\": \"0\"\n}\n);");
+  EXPECT_EQ(BuildApiDocument("/"), InfoAndStatus("0123456789abcd", "3"));  // the log is gone
+}
+
+TEST_F(ApiRequestTest, JsonpIsCallbackParenJsonParenSemicolon) {
+  NoDevice();
+  for (const char* uri : {"/GetDeviceInfo?callback=f", "/?cb=", "", "/x=y?cb=f", "/Erase"}) {
+    const std::string json = BuildApiDocument(RoutePath(uri));
+    const std::string callback(CallbackName(uri));
+    const std::string jsonp = ProcessApiRequest(uri);
+    EXPECT_EQ(jsonp, callback + "(" + json + ");") << uri;
+    EXPECT_EQ(jsonp.size(), callback.size() + json.size() + 3) << uri;
+  }
+}
+
+struct UriCase {
+  const char* uri;
+  const char* callback;
+  const char* route;
+  const char* taken;  // which route runs: "readout", "info" or "erase"
+};
+
+class WorkedUris : public ApiRequestTest, public ::testing::WithParamInterface<UriCase> {};
+
+// Tells the routes apart on a one-point log: the readout lists points, the
+// information route shows the device alone, the erase shows the status alone.
+std::string RouteTaken(const std::string& json) {
+  if (json.find("RadiationPoints") != std::string::npos) return "readout";
+  if (json.find("DeviceInfo") != std::string::npos) return "info";
+  return "erase";
+}
+
+TEST_P(WorkedUris, CutsAndRoute) {
+  const UriCase& c = GetParam();
+  EXPECT_EQ(CallbackName(c.uri), c.callback);
+  EXPECT_EQ(RoutePath(c.uri), c.route);
+  sim::SetEntry(0, sim::MakeEntry(1, 1, 1, 1));
+  const std::string jsonp = ProcessApiRequest(c.uri);
+  EXPECT_EQ(jsonp.rfind(std::string(c.callback) + "(", 0), 0u) << jsonp;
+  EXPECT_EQ(RouteTaken(jsonp), c.taken) << c.uri;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WorkedUris,
+    ::testing::Values(UriCase{"/GetDeviceInfo?callback=f", "f", "/GetDeviceInfo", "info"},
+                      UriCase{"/Erase?cb=f", "f", "/Erase", "erase"},
+                      UriCase{"/?a=b&callback=f", "b&callback=f", "/", "readout"},
+                      UriCase{"/Erase", "/Erase", "/Erase", "erase"},
+                      UriCase{"/GetDeviceInfo?f", "/GetDeviceInfo?f", "/GetDeviceInfo", "info"},
+                      UriCase{"/x=y?cb=f", "y?cb=f", "/x=y", "readout"},
+                      UriCase{"/?cb=", "", "/", "readout"},
+                      UriCase{"/GetDeviceInfo?callback=a%20b", "a%20b", "/GetDeviceInfo", "info"},
+                      UriCase{"/erase?cb=f", "f", "/erase", "readout"},
+                      UriCase{"/Erase/?cb=f", "f", "/Erase/", "readout"},
+                      UriCase{"/GetDeviceInfo/?cb=f", "f", "/GetDeviceInfo/", "readout"},
+                      UriCase{"/%45rase?cb=f", "f", "/%45rase", "readout"},
+                      UriCase{"", "", "", "readout"}));
+
+}  // namespace
