@@ -1,0 +1,51 @@
+// One HTTP exchange on one accepted socket: read the head, reply once, close.
+#pragma once
+
+#include <array>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <memory>
+
+#include "http/reply.h"
+#include "http/request.h"
+#include "http/request_parser.h"
+
+namespace http::server {
+
+class connection_manager;
+class request_handler;
+
+class connection : public std::enable_shared_from_this<connection> {
+ public:
+  static constexpr std::size_t read_buffer_size = 8192;
+
+  connection(boost::asio::io_context& event_loop, connection_manager& manager,
+             request_handler& handler);
+  connection(const connection&) = delete;
+  connection& operator=(const connection&) = delete;
+
+  boost::asio::ip::tcp::socket& socket() { return socket_; }
+
+  // Starts the first read. Called once, by the manager.
+  void start();
+  // Closes the socket; pending operations complete as aborted. Throws on a failed close.
+  void stop();
+
+ private:
+  void read_some();
+  void on_read(const boost::system::error_code& error, std::size_t bytes);
+  void write_reply();
+  void on_write(const boost::system::error_code& error);
+
+  boost::asio::ip::tcp::socket socket_;
+  connection_manager& manager_;
+  request_handler& handler_;
+  std::array<char, read_buffer_size> read_buffer_;
+  request request_;
+  request_parser parser_;
+  reply reply_;
+};
+
+using connection_ptr = std::shared_ptr<connection>;
+
+}  // namespace http::server

@@ -1,0 +1,87 @@
+#include "http/server.h"
+
+#include <boost/asio/error.hpp>
+#include <boost/system/system_error.hpp>
+#include <chrono>
+#include <csignal>
+
+#include "http/listen_options.h"
+
+namespace http::server {
+namespace {
+
+constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
+
+void throw_if(const boost::system::error_code& error, const char* step) {
+  if (error) throw boost::system::system_error(error, step);
+}
+
+// Errors that an immediate retry would only hit again.
+bool is_resource_exhaustion(const boost::system::error_code& error) {
+  return error == boost::asio::error::no_descriptors ||  // EMFILE
+         error == boost::system::errc::too_many_files_open_in_system ||
+         error == boost::asio::error::no_buffer_space || error == boost::asio::error::no_memory;
+}
+
+}  // namespace
+
+server::server(const std::string& address, const std::string& port)
+    : signals_(event_loop_), acceptor_(event_loop_), accept_retry_timer_(event_loop_) {
+  boost::system::error_code error;
+  signals_.add(SIGINT, error);
+  throw_if(error, "add");
+  signals_.add(SIGTERM, error);
+  throw_if(error, "add");
+  signals_.async_wait([this](const boost::system::error_code&, int) { on_stop_signal(); });
+
+  boost::asio::ip::tcp::resolver resolver(event_loop_);
+  const auto endpoints =
+      resolver.resolve(address, port, boost::asio::ip::tcp::resolver::address_configured, error);
+  throw_if(error, "resolve");
+  const boost::asio::ip::tcp::endpoint endpoint = *endpoints.begin();
+
+  acceptor_.open(endpoint.protocol(), error);
+  throw_if(error, "open");
+  acceptor_.set_option(boost::asio::socket_base::reuse_address(reuse_address_on_listen()), error);
+  throw_if(error, "set_option");
+  acceptor_.bind(endpoint, error);
+  throw_if(error, "bind");
+  acceptor_.listen(boost::asio::socket_base::max_listen_connections, error);
+  throw_if(error, "listen");
+
+  accept_next();
+}
+
+void server::run() { event_loop_.run(); }
+
+void server::accept_next() {
+  new_connection_ = std::make_shared<connection>(event_loop_, manager_, handler_);
+  acceptor_.async_accept(new_connection_->socket(),
+                         [this](const boost::system::error_code& error) { on_accept(error); });
+}
+
+void server::on_accept(const boost::system::error_code& error) {
+  if (!acceptor_.is_open()) return;
+  if (!error) {
+    manager_.start(new_connection_);
+  } else if (is_resource_exhaustion(error)) {
+    retry_accept_later();
+    return;
+  }
+  accept_next();
+}
+
+void server::retry_accept_later() {
+  accept_retry_timer_.expires_after(kAcceptRetryDelay);
+  accept_retry_timer_.async_wait([this](const boost::system::error_code&) {
+    if (acceptor_.is_open()) accept_next();
+  });
+}
+
+void server::on_stop_signal() {
+  acceptor_.close();
+  accept_retry_timer_.cancel();
+  manager_.stop_all();
+}
+
+}  // namespace http::server
