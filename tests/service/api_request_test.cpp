@@ -6,48 +6,13 @@
 
 #include "device/device_state.h"
 #include "sim/sim.h"
+#include "tests/golden/documents.h"
 
 namespace {
 
+using namespace golden;
+
 constexpr std::uint8_t kHeader = 1, kEntry = 2, kErase = 3, kIdentify = 0;
-
-std::string StatusOnly(const char* status) { return "{\n    \"Status\": \"" + std::string(status) + "\"\n}\n"; }
-
-std::string InfoAndStatus(const char* serial, const char* status) {
-  return "{\n"
-         "    \"DeviceInfo\":\n"
-         "    {\n"
-         "        \"Model\": \"1212\",\n"
-         "        \"SerialNumber\": \"" + std::string(serial) + "\"\n"
-         "    },\n"
-         "    \"Status\": \"" + status + "\"\n"
-         "}\n";
-}
-
-const char kTwoPointExample[] =
-    "{\n"
-    "    \"DeviceInfo\":\n"
-    "    {\n"
-    "        \"Model\": \"1212\",\n"
-    "        \"SerialNumber\": \"0123456789abcd\"\n"
-    "    },\n"
-    "    \"RadiationPoints\":\n"
-    "    [\n"
-    "        {\n"
-    "            \"id\": \"1\",\n"
-    "            \"time\": \"1396440000\",\n"
-    "            \"radiation\": \"0.12\",\n"
-    "            \"period\": \"1\"\n"
-    "        },\n"
-    "        {\n"
-    "            \"id\": \"2\",\n"
-    "            \"time\": \"1396440060\",\n"
-    "            \"radiation\": \"8.199999999999999\",\n"
-    "            \"period\": \"60\"\n"
-    "        }\n"
-    "    ],\n"
-    "    \"Status\": \"0\"\n"
-    "}\n";
 
 void TwoPoints() {
   sim::SetEntry(0, sim::MakeEntry(1, 1396440000, 0x000C, 0));

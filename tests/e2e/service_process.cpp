@@ -1,0 +1,176 @@
+#include "tests/e2e/service_process.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string MakeTempDir() {
+  char name[] = "/tmp/dosebridge-e2e-XXXXXX";
+  if (!mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
+  return name;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  // Write and rename, so the service never reads a half-written script.
+  const std::string temp = path + ".new";
+  std::ofstream(temp) << text;
+  std::rename(temp.c_str(), path.c_str());
+}
+
+}  // namespace
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+ServiceProcess::ServiceProcess(const ServiceOptions& options) : dir_(MakeTempDir()) {
+  config_path_ = dir_ + "/sim.conf";
+  WriteFile(config_path_, options.sim_config + "\nrecord " + dir_ + "/sim.record\n");
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    const int out = open((dir_ + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open((dir_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (options.preload_sim) {
+      setenv("LD_PRELOAD", SIM_LIBRARY, 1);
+      setenv("DOSEBRIDGE_SIM", config_path_.c_str(), 1);
+    }
+    // A sanitizer runtime must not object to the simulator being loaded first.
+    const char* asan = getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(DOSEBRIDGE_BINARY)};
+    for (const std::string& a : options.arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(DOSEBRIDGE_BINARY, argv.data());
+    _exit(127);
+  }
+  if (options.wait_until_listening && !WaitUntilListening(10s)) {
+    throw std::runtime_error("service did not start listening: " + Stderr());
+  }
+}
+
+ServiceProcess::~ServiceProcess() {
+  if (pid_ > 0 && status_ == -1) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  std::system(("rm -rf " + dir_).c_str());
+}
+
+int ServiceProcess::WaitForExit() {
+  for (int i = 0; i < 1000; ++i) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return WIFEXITED(status) ? status_ : -1;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return -1;
+}
+
+int ServiceProcess::Stop(int signal_number) {
+  kill(pid_, signal_number);
+  return WaitForExit();
+}
+
+void ServiceProcess::RewriteSimConfig(const std::string& text) {
+  WriteFile(config_path_, text + "\nrecord " + dir_ + "/sim.record\n");
+}
+
+std::string ServiceProcess::Stdout() const { return ReadFile(dir_ + "/stdout"); }
+std::string ServiceProcess::Stderr() const { return ReadFile(dir_ + "/stderr"); }
+std::string ServiceProcess::SimRecord() const { return ReadFile(dir_ + "/sim.record"); }
+
+int Connect() {
+  addrinfo hints{};
+  hints.ai_flags = AI_ADDRCONFIG;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* found = nullptr;
+  if (getaddrinfo("localhost", "5000", &hints, &found) != 0 || !found) return -1;
+  const int fd = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  if (fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
+    close(fd);
+    freeaddrinfo(found);
+    return -1;
+  }
+  freeaddrinfo(found);
+  const int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
+
+bool WaitUntilListening(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const int fd = Connect();
+    if (fd >= 0) {
+      close(fd);
+      return true;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+void SendAll(int fd, const std::string& bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<std::size_t>(n);
+  }
+}
+
+std::string ReadToEnd(int fd, std::chrono::milliseconds limit, bool* closed) {
+  std::string bytes;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  if (closed) *closed = false;
+  char chunk[65536];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return bytes;
+    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+    if (n <= 0) {
+      if (closed) *closed = true;
+      return bytes;
+    }
+    bytes.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+std::string Exchange(const std::string& bytes) {
+  const int fd = Connect();
+  if (fd < 0) return "<no connection>";
+  SendAll(fd, bytes);
+  std::string reply = ReadToEnd(fd, 20s);
+  close(fd);
+  return reply;
+}
+
+}  // namespace e2e

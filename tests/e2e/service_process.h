@@ -1,0 +1,59 @@
+// Runs the real dosebridge binary, with the simulated dosimeter preloaded, and
+// talks to it over real sockets on localhost:5000.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct ServiceOptions {
+  std::string sim_config;            // the simulator's script
+  bool preload_sim = true;           // false: the real hidapi
+  std::vector<std::string> arguments;
+  bool wait_until_listening = true;
+};
+
+class ServiceProcess {
+ public:
+  explicit ServiceProcess(const ServiceOptions& options);
+  ~ServiceProcess();  // kills the process if it still runs
+  ServiceProcess(const ServiceProcess&) = delete;
+  ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+  // Sends `signal_number` and waits for the exit; returns the exit status, or
+  // -1 when it did not exit normally within the time limit.
+  int Stop(int signal_number);
+  // Waits for the process to end by itself; same result as Stop.
+  int WaitForExit();
+  void RewriteSimConfig(const std::string& text);
+
+  std::string Stdout() const;
+  std::string Stderr() const;
+  // The simulator's event trail ("open N", "send ...", "close N").
+  std::string SimRecord() const;
+  pid_t pid() const { return pid_; }
+
+ private:
+  std::string dir_;
+  std::string config_path_;
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+// A connected client socket to localhost:5000 (the first address that
+// "localhost" resolves to, as the server uses); -1 on failure.
+int Connect();
+bool WaitUntilListening(std::chrono::milliseconds limit);
+void SendAll(int fd, const std::string& bytes);
+// Reads until end of stream or `limit`; `closed` tells whether end of stream came.
+std::string ReadToEnd(int fd, std::chrono::milliseconds limit, bool* closed = nullptr);
+// Connects, sends the bytes and reads the whole reply.
+std::string Exchange(const std::string& bytes);
+
+std::string ReadFile(const std::string& path);
+
+}  // namespace e2e
