@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,6 +61,10 @@ ServiceProcess::ServiceProcess(const ServiceOptions& options) : dir_(MakeTempDir
     // A sanitizer runtime must not object to the simulator being loaded first.
     const char* asan = getenv("ASAN_OPTIONS");
     setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+    if (options.max_open_files > 0) {
+      const rlimit limit{static_cast<rlim_t>(options.max_open_files), static_cast<rlim_t>(options.max_open_files)};
+      setrlimit(RLIMIT_NOFILE, &limit);
+    }
     std::vector<char*> argv{const_cast<char*>(DOSEBRIDGE_BINARY)};
     for (const std::string& a : options.arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -98,6 +103,16 @@ int ServiceProcess::Stop(int signal_number) {
 
 void ServiceProcess::RewriteSimConfig(const std::string& text) {
   WriteFile(config_path_, text + "\nrecord " + dir_ + "/sim.record\n");
+}
+
+std::chrono::milliseconds ServiceProcess::CpuTime() const {
+  std::istringstream stat(ReadFile("/proc/" + std::to_string(pid_) + "/stat"));
+  std::string field;
+  // Skip to fields 14 and 15 (utime, stime); the name in field 2 has no blanks here.
+  for (int i = 1; i < 14; ++i) stat >> field;
+  long long user = 0, system = 0;
+  stat >> user >> system;
+  return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
 }
 
 std::string ServiceProcess::Stdout() const { return ReadFile(dir_ + "/stdout"); }

@@ -11,10 +11,13 @@
 namespace e2e {
 
 struct ServiceOptions {
+  ServiceOptions(std::string sim = {}) : sim_config(std::move(sim)) {}  // NOLINT: implicit on purpose
+
   std::string sim_config;            // the simulator's script
   bool preload_sim = true;           // false: the real hidapi
   std::vector<std::string> arguments;
   bool wait_until_listening = true;
+  int max_open_files = 0;            // RLIMIT_NOFILE for the service; 0 leaves it
 };
 
 class ServiceProcess {
@@ -36,6 +39,8 @@ class ServiceProcess {
   // The simulator's event trail ("open N", "send ...", "close N").
   std::string SimRecord() const;
   pid_t pid() const { return pid_; }
+  // User plus system CPU time that the process has used so far.
+  std::chrono::milliseconds CpuTime() const;
 
  private:
   std::string dir_;

@@ -148,7 +148,7 @@ TEST_F(ServiceTest, SimulatorChangesBetweenRequests) {
 
 TEST(ServiceSerialisation, SlowDeviceServesClientsOneAtATime) {
   // 362 transfers at 1 ms: each readout holds the device for about 0.4 s.
-  ServiceProcess service({std::string(kTwoPointSim) + "delay_us 1000\n"});
+  ServiceProcess service(ServiceOptions(std::string(kTwoPointSim) + "delay_us 1000\n"));
   auto client = [] { return Exchange(Get("/?callback=f")); };
   auto first = std::async(std::launch::async, client);
   auto second = std::async(std::launch::async, client);
@@ -159,6 +159,34 @@ TEST(ServiceSerialisation, SlowDeviceServesClientsOneAtATime) {
   EXPECT_EQ(Count(record, "open 1"), 2u) << record;
   EXPECT_EQ(Count(record, "open 2"), 0u) << "device sessions overlapped";
   EXPECT_EQ(Count(record, "close 0"), 2u);
+}
+
+TEST(ServiceLimits, OutOfDescriptorsServerWaitsWithoutSpinningAndRecovers) {
+  ServiceOptions options(kTwoPointSim);
+  options.max_open_files = 24;
+  ServiceProcess service(options);
+  std::vector<int> idle;
+  for (int i = 0; i < 40; ++i) idle.push_back(Connect());
+  std::this_thread::sleep_for(200ms);  // the accepts have hit the descriptor limit by now
+  const auto before = service.CpuTime();
+  std::this_thread::sleep_for(1s);
+  // A retry loop without a pause would burn the whole second.
+  EXPECT_LT((service.CpuTime() - before).count(), 300);
+  for (int fd : idle) close(fd);
+  EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")), Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "0"))));
+  EXPECT_EQ(service.Stop(SIGTERM), 0);
+}
+
+TEST(ServiceLimits, StopSignalEndsServerWhileItWaitsForDescriptors) {
+  ServiceOptions options(kTwoPointSim);
+  options.max_open_files = 24;
+  ServiceProcess service(options);
+  std::vector<int> idle;
+  for (int i = 0; i < 40; ++i) idle.push_back(Connect());
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(service.Stop(SIGINT), 0);
+  EXPECT_EQ(service.Stderr(), "");
+  for (int fd : idle) close(fd);
 }
 
 class StopSignals : public ::testing::TestWithParam<int> {};
