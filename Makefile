@@ -7,7 +7,7 @@ deps:
 
 build-release: deps
 	cmake --preset release
-	cmake --build --preset release
+	cmake --build --preset release --target dosebridge
 
 build-dev: deps
 	cmake --preset dev

@@ -26,7 +26,9 @@ char* ToCallerText(const std::string& text, std::size_t block_size) {
 
 extern "C" {
 
-DOSEBRIDGE_API int32_t UsbConnect(void) { return device::UsbConnect(device::TheDeviceLink()); }
+DOSEBRIDGE_API int32_t UsbConnect(void) {
+  return device::UsbConnect(device::TheDeviceLink());
+}
 
 DOSEBRIDGE_API int32_t UsbReadAll(int32_t* count) {
   return device::UsbReadAll(device::TheDeviceLink(), device::ThePointLog(), count);
@@ -45,6 +47,8 @@ DOSEBRIDGE_API char* GetDeviceModel(void) {
   return ToCallerText(device::ModelText(device::TheDeviceLink()), kModelBlockSize);
 }
 
-DOSEBRIDGE_API int32_t UsbErase(void) { return device::UsbErase(device::TheDeviceLink()); }
+DOSEBRIDGE_API int32_t UsbErase(void) {
+  return device::UsbErase(device::TheDeviceLink());
+}
 
 }  // extern "C"

@@ -4,6 +4,8 @@
 
 namespace device {
 
-char* AllocateCallerText(std::size_t size) { return static_cast<char*>(std::malloc(size)); }
+char* AllocateCallerText(std::size_t size) {
+  return static_cast<char*>(std::malloc(size));
+}
 
 }  // namespace device

@@ -12,14 +12,20 @@ connection::connection(boost::asio::io_context& event_loop, connection_manager& 
                        request_handler& handler)
     : socket_(event_loop), manager_(manager), handler_(handler) {}
 
-void connection::start() { read_some(); }
+void connection::start() {
+  read_some();
+}
 
-void connection::stop() { socket_.close(); }
+void connection::stop() {
+  socket_.close();
+}
 
 void connection::read_some() {
-  socket_.async_read_some(boost::asio::buffer(read_buffer_),
-                          [self = shared_from_this()](const boost::system::error_code& error,
-                                                      std::size_t bytes) { self->on_read(error, bytes); });
+  socket_.async_read_some(
+      boost::asio::buffer(read_buffer_),
+      [self = shared_from_this()](const boost::system::error_code& error, std::size_t bytes) {
+        self->on_read(error, bytes);
+      });
 }
 
 void connection::on_read(const boost::system::error_code& error, std::size_t bytes) {
@@ -28,7 +34,8 @@ void connection::on_read(const boost::system::error_code& error, std::size_t byt
     return;
   }
   // Bytes after the head (a body, a second request) are dropped: one request per connection.
-  const auto [result, unused] = parser_.parse(request_, read_buffer_.data(), read_buffer_.data() + bytes);
+  const auto [result, unused] =
+      parser_.parse(request_, read_buffer_.data(), read_buffer_.data() + bytes);
   (void)unused;
   if (result) {
     handler_.serve_request(request_, reply_);

@@ -16,21 +16,36 @@ boost::asio::const_buffer buffer_of(std::string_view text) {
 
 std::string_view status_line(reply::status_type status) {
   switch (status) {
-    case reply::ok: return "HTTP/1.0 200 OK\r\n";
-    case reply::created: return "HTTP/1.0 201 Created\r\n";
-    case reply::accepted: return "HTTP/1.0 202 Accepted\r\n";
-    case reply::no_content: return "HTTP/1.0 204 No Content\r\n";
-    case reply::multiple_choices: return "HTTP/1.0 300 Multiple Choices\r\n";
-    case reply::moved_permanently: return "HTTP/1.0 301 Moved Permanently\r\n";
-    case reply::moved_temporarily: return "HTTP/1.0 302 Moved Temporarily\r\n";
-    case reply::not_modified: return "HTTP/1.0 304 Not Modified\r\n";
-    case reply::bad_request: return "HTTP/1.0 400 Bad Request\r\n";
-    case reply::unauthorized: return "HTTP/1.0 401 Unauthorized\r\n";
-    case reply::forbidden: return "HTTP/1.0 403 Forbidden\r\n";
-    case reply::not_found: return "HTTP/1.0 404 Not Found\r\n";
-    case reply::not_implemented: return "HTTP/1.0 501 Not Implemented\r\n";
-    case reply::bad_gateway: return "HTTP/1.0 502 Bad Gateway\r\n";
-    case reply::service_unavailable: return "HTTP/1.0 503 Service Unavailable\r\n";
+    case reply::ok:
+      return "HTTP/1.0 200 OK\r\n";
+    case reply::created:
+      return "HTTP/1.0 201 Created\r\n";
+    case reply::accepted:
+      return "HTTP/1.0 202 Accepted\r\n";
+    case reply::no_content:
+      return "HTTP/1.0 204 No Content\r\n";
+    case reply::multiple_choices:
+      return "HTTP/1.0 300 Multiple Choices\r\n";
+    case reply::moved_permanently:
+      return "HTTP/1.0 301 Moved Permanently\r\n";
+    case reply::moved_temporarily:
+      return "HTTP/1.0 302 Moved Temporarily\r\n";
+    case reply::not_modified:
+      return "HTTP/1.0 304 Not Modified\r\n";
+    case reply::bad_request:
+      return "HTTP/1.0 400 Bad Request\r\n";
+    case reply::unauthorized:
+      return "HTTP/1.0 401 Unauthorized\r\n";
+    case reply::forbidden:
+      return "HTTP/1.0 403 Forbidden\r\n";
+    case reply::not_found:
+      return "HTTP/1.0 404 Not Found\r\n";
+    case reply::not_implemented:
+      return "HTTP/1.0 501 Not Implemented\r\n";
+    case reply::bad_gateway:
+      return "HTTP/1.0 502 Bad Gateway\r\n";
+    case reply::service_unavailable:
+      return "HTTP/1.0 503 Service Unavailable\r\n";
     case reply::internal_server_error:
     default:
       return "HTTP/1.0 500 Internal Server Error\r\n";

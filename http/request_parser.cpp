@@ -5,14 +5,36 @@ namespace {
 
 constexpr unsigned char CR = 13, LF = 10, SP = 32, HT = 9;
 
-bool is_char(unsigned char c) { return c <= 127; }
-bool is_ctl(unsigned char c) { return c <= 31 || c == 127; }
-bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool is_char(unsigned char c) {
+  return c <= 127;
+}
+bool is_ctl(unsigned char c) {
+  return c <= 31 || c == 127;
+}
+bool is_digit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool is_tspecial(unsigned char c) {
   switch (c) {
-    case '(': case ')': case '<': case '>': case '@': case ',': case ';': case ':': case '\\':
-    case '"': case '/': case '[': case ']': case '?': case '=': case '{': case '}': case SP:
+    case '(':
+    case ')':
+    case '<':
+    case '>':
+    case '@':
+    case ',':
+    case ';':
+    case ':':
+    case '\\':
+    case '"':
+    case '/':
+    case '[':
+    case ']':
+    case '?':
+    case '=':
+    case '{':
+    case '}':
+    case SP:
     case HT:
       return true;
     default:
@@ -20,7 +42,9 @@ bool is_tspecial(unsigned char c) {
   }
 }
 
-bool is_token(unsigned char c) { return is_char(c) && !is_ctl(c) && !is_tspecial(c); }
+bool is_token(unsigned char c) {
+  return is_char(c) && !is_ctl(c) && !is_tspecial(c);
+}
 
 // The version numbers are never read; wrapping keeps an absurd digit run defined.
 int add_digit(int number, unsigned char c) {

@@ -52,7 +52,9 @@ server::server(const std::string& address, const std::string& port)
   accept_next();
 }
 
-void server::run() { event_loop_.run(); }
+void server::run() {
+  event_loop_.run();
+}
 
 void server::accept_next() {
   new_connection_ = std::make_shared<connection>(event_loop_, manager_, handler_);

@@ -23,7 +23,9 @@ std::string_view CallbackName(std::string_view uri) {
   return equals == std::string_view::npos ? uri : uri.substr(equals + 1);
 }
 
-std::string_view RoutePath(std::string_view uri) { return uri.substr(0, uri.find('?')); }
+std::string_view RoutePath(std::string_view uri) {
+  return uri.substr(0, uri.find('?'));
+}
 
 std::string BuildApiDocument(std::string_view route_path) {
   ReadingDocument document;

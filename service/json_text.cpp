@@ -6,20 +6,36 @@ namespace {
 
 constexpr int kIndentWidth = 4;
 
-void Indent(std::string& out, int depth) { out.append(static_cast<std::size_t>(depth * kIndentWidth), ' '); }
+void Indent(std::string& out, int depth) {
+  out.append(static_cast<std::size_t>(depth * kIndentWidth), ' ');
+}
 
 void AppendEscaped(std::string& out, const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     switch (byte) {
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '"': out += "\\\""; break;
-      case '/': out += "\\/"; break;
-      case '\\': out += "\\\\"; break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '/':
+        out += "\\/";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
       default:
         if (byte >= 0x20 && byte <= 0x7F) {
           out += c;

@@ -38,8 +38,9 @@ bool ApplyFault(std::istringstream& in) {
   int command = 0, result = 0;
   if (!(in >> transfer >> command >> index >> result)) return false;
   if (transfer != "send" && transfer != "fetch") return false;
-  AddFault(transfer == "send" ? Transfer::kSend : Transfer::kFetch, static_cast<std::uint8_t>(command),
-           index == "*" ? kAnyIndex : std::atoi(index.c_str()), result);
+  AddFault(transfer == "send" ? Transfer::kSend : Transfer::kFetch,
+           static_cast<std::uint8_t>(command), index == "*" ? kAnyIndex : std::atoi(index.c_str()),
+           result);
   return true;
 }
 
@@ -65,7 +66,8 @@ bool ApplyLine(const std::string& line) {
     SetIdentifyAnswer(answer);
   } else if (key == "serial") {
     std::array<std::uint8_t, 7> serial{};
-    if (!ReadHexBytes(in, serial.data(), serial.size(), &count) || count != serial.size()) return false;
+    if (!ReadHexBytes(in, serial.data(), serial.size(), &count) || count != serial.size())
+      return false;
     SetSerial(serial);
   } else if (key == "entry") {
     std::uint32_t index = 0;

@@ -8,7 +8,8 @@ namespace {
 constexpr std::uint8_t kIdentify = 0, kReadHeader = 1, kReadEntry = 2;
 
 std::uint32_t ArgumentOf(const std::uint8_t* request) {
-  return request[5] | request[6] << 8 | request[7] << 16 | static_cast<std::uint32_t>(request[8]) << 24;
+  return request[5] | request[6] << 8 | request[7] << 16 |
+         static_cast<std::uint32_t>(request[8]) << 24;
 }
 
 }  // namespace
@@ -30,7 +31,8 @@ void Model::ResetScript() {
 const Fault* Model::FindFault(Transfer transfer, const std::uint8_t* request) const {
   for (const Fault& fault : faults) {
     if (fault.transfer != transfer || fault.command != request[4]) continue;
-    if (fault.index == kAnyIndex || static_cast<std::uint32_t>(fault.index) == ArgumentOf(request)) {
+    if (fault.index == kAnyIndex ||
+        static_cast<std::uint32_t>(fault.index) == ArgumentOf(request)) {
       return &fault;
     }
   }
@@ -124,7 +126,8 @@ void FillRealisticLog(std::uint32_t count) {
     state = state * 1103515245u + 12345u;
     // Background dose rate of 0.08 to 0.21, in hundredths (two-decimal scale).
     const auto hundredths = static_cast<std::uint16_t>(8 + (state >> 16) % 14);
-    SetEntry(i, MakeEntry(static_cast<std::uint8_t>(i + 1), kStart + i * 3600, hundredths, kHourly));
+    SetEntry(i,
+             MakeEntry(static_cast<std::uint8_t>(i + 1), kStart + i * 3600, hundredths, kHourly));
   }
 }
 

@@ -90,14 +90,16 @@ __attribute__((visibility("default"))) int hid_get_feature_report(hid_device* de
   Model& model = TheModel();
   std::lock_guard<std::mutex> lock(model.mutex);
   if (!IsOpen(model, device)) return -1;
-  model.fetch_zeroed.push_back(std::all_of(data, data + length, [](unsigned char b) { return b == 0; }));
+  model.fetch_zeroed.push_back(
+      std::all_of(data, data + length, [](unsigned char b) { return b == 0; }));
   const sim::Fault* fault =
       model.has_sent ? model.FindFault(sim::Transfer::kFetch, model.last_sent.data()) : nullptr;
   if (fault) {
     model.Record("fetch %d", fault->result);
     return fault->result;
   }
-  const sim::Report answer = model.has_request ? model.AnswerFor(model.current_request) : sim::Report{};
+  const sim::Report answer =
+      model.has_request ? model.AnswerFor(model.current_request) : sim::Report{};
   const size_t delivered = std::min(length, answer.size());
   std::memcpy(data, answer.data(), delivered);
   model.Record("fetch %zu", delivered);

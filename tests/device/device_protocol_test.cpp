@@ -14,9 +14,21 @@ const std::array<std::uint8_t, 7> kOldSerial{9, 9, 9, 9, 9, 9, 9};
 const std::array<std::uint8_t, 7> kDeviceSerial{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
 
 std::vector<std::uint8_t> Request(std::uint8_t command, std::uint32_t argument) {
-  return {0x00, 0x12, 0x12, 0x01, command, static_cast<std::uint8_t>(argument),
-          static_cast<std::uint8_t>(argument >> 8), static_cast<std::uint8_t>(argument >> 16),
-          static_cast<std::uint8_t>(argument >> 24), 0, 0, 0, 0, 0, 0};
+  return {0x00,
+          0x12,
+          0x12,
+          0x01,
+          command,
+          static_cast<std::uint8_t>(argument),
+          static_cast<std::uint8_t>(argument >> 8),
+          static_cast<std::uint8_t>(argument >> 16),
+          static_cast<std::uint8_t>(argument >> 24),
+          0,
+          0,
+          0,
+          0,
+          0,
+          0};
 }
 
 void AddFault(std::uint8_t transfer, std::uint8_t command, int index, int result) {
@@ -114,7 +126,8 @@ struct ConnectCase {
   UsbResult expected;
 };
 
-class ConnectTable : public DeviceProtocolTest, public ::testing::WithParamInterface<ConnectCase> {};
+class ConnectTable : public DeviceProtocolTest,
+                     public ::testing::WithParamInterface<ConnectCase> {};
 
 TEST_P(ConnectTable, ResultAndLinkState) {
   const ConnectCase& c = GetParam();

@@ -15,8 +15,12 @@ struct FreeText {
 };
 using CallerText = std::unique_ptr<char, FreeText>;
 
-std::string Serial() { return CallerText(GetDeviceSerialNumber()).get(); }
-std::string Model() { return CallerText(GetDeviceModel()).get(); }
+std::string Serial() {
+  return CallerText(GetDeviceSerialNumber()).get();
+}
+std::string Model() {
+  return CallerText(GetDeviceModel()).get();
+}
 
 class ExportsTest : public ::testing::Test {
  protected:

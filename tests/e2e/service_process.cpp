@@ -60,9 +60,11 @@ ServiceProcess::ServiceProcess(const ServiceOptions& options) : dir_(MakeTempDir
     }
     // A sanitizer runtime must not object to the simulator being loaded first.
     const char* asan = getenv("ASAN_OPTIONS");
-    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(),
+           1);
     if (options.max_open_files > 0) {
-      const rlimit limit{static_cast<rlim_t>(options.max_open_files), static_cast<rlim_t>(options.max_open_files)};
+      const rlimit limit{static_cast<rlim_t>(options.max_open_files),
+                         static_cast<rlim_t>(options.max_open_files)};
       setrlimit(RLIMIT_NOFILE, &limit);
     }
     std::vector<char*> argv{const_cast<char*>(DOSEBRIDGE_BINARY)};
@@ -115,9 +117,15 @@ std::chrono::milliseconds ServiceProcess::CpuTime() const {
   return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
 }
 
-std::string ServiceProcess::Stdout() const { return ReadFile(dir_ + "/stdout"); }
-std::string ServiceProcess::Stderr() const { return ReadFile(dir_ + "/stderr"); }
-std::string ServiceProcess::SimRecord() const { return ReadFile(dir_ + "/sim.record"); }
+std::string ServiceProcess::Stdout() const {
+  return ReadFile(dir_ + "/stdout");
+}
+std::string ServiceProcess::Stderr() const {
+  return ReadFile(dir_ + "/stderr");
+}
+std::string ServiceProcess::SimRecord() const {
+  return ReadFile(dir_ + "/sim.record");
+}
 
 int Connect() {
   addrinfo hints{};

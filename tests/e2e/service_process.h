@@ -11,13 +11,14 @@
 namespace e2e {
 
 struct ServiceOptions {
-  ServiceOptions(std::string sim = {}) : sim_config(std::move(sim)) {}  // NOLINT: implicit on purpose
+  ServiceOptions(std::string sim = {})
+      : sim_config(std::move(sim)) {}  // NOLINT: implicit on purpose
 
-  std::string sim_config;            // the simulator's script
-  bool preload_sim = true;           // false: the real hidapi
+  std::string sim_config;   // the simulator's script
+  bool preload_sim = true;  // false: the real hidapi
   std::vector<std::string> arguments;
   bool wait_until_listening = true;
-  int max_open_files = 0;            // RLIMIT_NOFILE for the service; 0 leaves it
+  int max_open_files = 0;  // RLIMIT_NOFILE for the service; 0 leaves it
 };
 
 class ServiceProcess {

@@ -33,9 +33,13 @@ std::string Ok(const std::string& body) {
          "\r\nContent-Type: text/javascript\r\n\r\n" + body;
 }
 
-std::string Get(const std::string& uri) { return "GET " + uri + " HTTP/1.1\r\nHost: localhost:5000\r\n\r\n"; }
+std::string Get(const std::string& uri) {
+  return "GET " + uri + " HTTP/1.1\r\nHost: localhost:5000\r\n\r\n";
+}
 
-std::string Jsonp(const std::string& callback, const std::string& json) { return callback + "(" + json + ");"; }
+std::string Jsonp(const std::string& callback, const std::string& json) {
+  return callback + "(" + json + ");";
+}
 
 std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
@@ -50,7 +54,9 @@ struct RouteCase {
   std::string reply;
 };
 
-void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const RouteCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class Routes : public ::testing::TestWithParam<RouteCase> {};
 
@@ -62,17 +68,21 @@ TEST_P(Routes, ExactReplyBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Routes,
-    ::testing::Values(
-        RouteCase{"readout", kTwoPointSim, Get("/?callback=f"), Ok(Jsonp("f", golden::kTwoPointExample))},
-        RouteCase{"device information", kTwoPointSim, Get("/GetDeviceInfo?callback=cb"),
-                  Ok(Jsonp("cb", InfoAndStatus("0123456789abcd", "0")))},
-        RouteCase{"erase", kTwoPointSim, Get("/Erase?cb=f"), Ok("f({\n    \"Status\": \"0\"\n}\n);")},
-        RouteCase{"empty log", "", Get("/?cb=f"), Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "3")))},
-        RouteCase{"no device", kNoDeviceSim, Get("/GetDeviceInfo?callback=f"), Ok(Jsonp("f", StatusOnly("6")))},
-        RouteCase{"malformed head", kTwoPointSim, "GET / HTTP/1.0\n\n", kStockReply},
-        RouteCase{"malformed escape", kTwoPointSim, Get("/?cb=%zz"), kStockReply},
-        RouteCase{"HTTP/1.0 without headers", kNoDeviceSim, "GET /?cb=f HTTP/1.0\r\n\r\n",
-                  Ok(Jsonp("f", StatusOnly("6")))}),
+    ::testing::Values(RouteCase{"readout", kTwoPointSim, Get("/?callback=f"),
+                                Ok(Jsonp("f", golden::kTwoPointExample))},
+                      RouteCase{"device information", kTwoPointSim,
+                                Get("/GetDeviceInfo?callback=cb"),
+                                Ok(Jsonp("cb", InfoAndStatus("0123456789abcd", "0")))},
+                      RouteCase{"erase", kTwoPointSim, Get("/Erase?cb=f"),
+                                Ok("f({\n    \"Status\": \"0\"\n}\n);")},
+                      RouteCase{"empty log", "", Get("/?cb=f"),
+                                Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "3")))},
+                      RouteCase{"no device", kNoDeviceSim, Get("/GetDeviceInfo?callback=f"),
+                                Ok(Jsonp("f", StatusOnly("6")))},
+                      RouteCase{"malformed head", kTwoPointSim, "GET / HTTP/1.0\n\n", kStockReply},
+                      RouteCase{"malformed escape", kTwoPointSim, Get("/?cb=%zz"), kStockReply},
+                      RouteCase{"HTTP/1.0 without headers", kNoDeviceSim,
+                                "GET /?cb=f HTTP/1.0\r\n\r\n", Ok(Jsonp("f", StatusOnly("6")))}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 class ServiceTest : public ::testing::Test {
@@ -135,13 +145,16 @@ TEST_F(ServiceTest, HalfAHeadThenCloseGetsNoReplyAndServiceGoesOn) {
 TEST_F(ServiceTest, AnyMethodIsServedLikeGet) {
   EXPECT_EQ(Exchange("POST /Erase?cb=f HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc"),
             Ok("f({\n    \"Status\": \"0\"\n}\n);"));
-  EXPECT_EQ(Exchange("HEAD /?cb=f HTTP/1.1\r\n\r\n"), Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "3"))));
+  EXPECT_EQ(Exchange("HEAD /?cb=f HTTP/1.1\r\n\r\n"),
+            Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "3"))));
 }
 
 TEST_F(ServiceTest, SimulatorChangesBetweenRequests) {
-  EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")), Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "0"))));
+  EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")),
+            Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "0"))));
   service_.RewriteSimConfig("serial fe dc ba 98 76 54 32\n");
-  EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")), Ok(Jsonp("f", InfoAndStatus("fedcba98765432", "0"))));
+  EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")),
+            Ok(Jsonp("f", InfoAndStatus("fedcba98765432", "0"))));
   service_.RewriteSimConfig(kNoDeviceSim);
   EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")), Ok(Jsonp("f", StatusOnly("6"))));
 }
@@ -173,7 +186,8 @@ TEST(ServiceLimits, OutOfDescriptorsServerWaitsWithoutSpinningAndRecovers) {
   // A retry loop without a pause would burn the whole second.
   EXPECT_LT((service.CpuTime() - before).count(), 300);
   for (int fd : idle) close(fd);
-  EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")), Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "0"))));
+  EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")),
+            Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "0"))));
   EXPECT_EQ(service.Stop(SIGTERM), 0);
 }
 

@@ -9,16 +9,22 @@ namespace golden {
 // id 1, time 1396440000, word 0x000C (0.12), period code 0 (1)
 // id 2, time 1396440060, word 0x8052 (8.2), period code 4 (60)
 
-inline std::string StatusOnly(const char* status) { return "{\n    \"Status\": \"" + std::string(status) + "\"\n}\n"; }
+inline std::string StatusOnly(const char* status) {
+  return "{\n    \"Status\": \"" + std::string(status) + "\"\n}\n";
+}
 
 inline std::string InfoAndStatus(const char* serial, const char* status) {
   return "{\n"
          "    \"DeviceInfo\":\n"
          "    {\n"
          "        \"Model\": \"1212\",\n"
-         "        \"SerialNumber\": \"" + std::string(serial) + "\"\n"
+         "        \"SerialNumber\": \"" +
+         std::string(serial) +
+         "\"\n"
          "    },\n"
-         "    \"Status\": \"" + status + "\"\n"
+         "    \"Status\": \"" +
+         status +
+         "\"\n"
          "}\n";
 }
 

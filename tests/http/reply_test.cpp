@@ -17,7 +17,9 @@ TEST(Reply, StockReplyIsExactly162Bytes) {
   EXPECT_EQ(buffers.size(), 11u);
   const std::string body =
       "<html><head><title>Bad Request</title></head><body><h1>400 Bad Request</h1></body></html>";
-  EXPECT_EQ(Join(buffers), "HTTP/1.0 400 Bad Request\r\nContent-Length: 89\r\nContent-Type: text/html\r\n\r\n" + body);
+  EXPECT_EQ(
+      Join(buffers),
+      "HTTP/1.0 400 Bad Request\r\nContent-Length: 89\r\nContent-Type: text/html\r\n\r\n" + body);
   EXPECT_EQ(Join(buffers).size(), 162u);
 }
 
@@ -54,15 +56,18 @@ TEST_P(StatusLines, LineForCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StatusLines,
-    ::testing::Values(StatusCase{200, "HTTP/1.0 200 OK\r\n"}, StatusCase{201, "HTTP/1.0 201 Created\r\n"},
-                      StatusCase{202, "HTTP/1.0 202 Accepted\r\n"}, StatusCase{204, "HTTP/1.0 204 No Content\r\n"},
+    ::testing::Values(StatusCase{200, "HTTP/1.0 200 OK\r\n"},
+                      StatusCase{201, "HTTP/1.0 201 Created\r\n"},
+                      StatusCase{202, "HTTP/1.0 202 Accepted\r\n"},
+                      StatusCase{204, "HTTP/1.0 204 No Content\r\n"},
                       StatusCase{300, "HTTP/1.0 300 Multiple Choices\r\n"},
                       StatusCase{301, "HTTP/1.0 301 Moved Permanently\r\n"},
                       StatusCase{302, "HTTP/1.0 302 Moved Temporarily\r\n"},
                       StatusCase{304, "HTTP/1.0 304 Not Modified\r\n"},
                       StatusCase{400, "HTTP/1.0 400 Bad Request\r\n"},
                       StatusCase{401, "HTTP/1.0 401 Unauthorized\r\n"},
-                      StatusCase{403, "HTTP/1.0 403 Forbidden\r\n"}, StatusCase{404, "HTTP/1.0 404 Not Found\r\n"},
+                      StatusCase{403, "HTTP/1.0 403 Forbidden\r\n"},
+                      StatusCase{404, "HTTP/1.0 404 Not Found\r\n"},
                       StatusCase{500, "HTTP/1.0 500 Internal Server Error\r\n"},
                       StatusCase{501, "HTTP/1.0 501 Not Implemented\r\n"},
                       StatusCase{502, "HTTP/1.0 502 Bad Gateway\r\n"},

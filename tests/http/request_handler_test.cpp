@@ -16,19 +16,22 @@ struct EscapeCase {
 
 class PercentEscapes : public ::testing::TestWithParam<EscapeCase> {};
 
-TEST_P(PercentEscapes, Check) { EXPECT_EQ(check_percent_escapes(GetParam().text), GetParam().passes) << GetParam().text; }
+TEST_P(PercentEscapes, Check) {
+  EXPECT_EQ(check_percent_escapes(GetParam().text), GetParam().passes) << GetParam().text;
+}
 
 INSTANTIATE_TEST_SUITE_P(Table, PercentEscapes,
                          ::testing::Values(EscapeCase{"", true}, EscapeCase{"/plain+text", true},
-                                           EscapeCase{"/x?cb=a%20b", true}, EscapeCase{"%0x", false},
-                                           EscapeCase{"%0X", false}, EscapeCase{"%+g", false},
-                                           EscapeCase{"%g4", false}, EscapeCase{"%zz", false},
-                                           EscapeCase{"%0g", true}, EscapeCase{"%4g", true},
-                                           EscapeCase{"%-1", true}, EscapeCase{"%+a", true},
-                                           EscapeCase{"/x?cb=%4%", true}, EscapeCase{"/x?cb=a%2", false},
-                                           EscapeCase{"%", false}, EscapeCase{"ab%", false},
-                                           EscapeCase{"%41%", false}, EscapeCase{"%00x", true},
-                                           EscapeCase{"%-", false}, EscapeCase{"%%41", false}));
+                                           EscapeCase{"/x?cb=a%20b", true},
+                                           EscapeCase{"%0x", false}, EscapeCase{"%0X", false},
+                                           EscapeCase{"%+g", false}, EscapeCase{"%g4", false},
+                                           EscapeCase{"%zz", false}, EscapeCase{"%0g", true},
+                                           EscapeCase{"%4g", true}, EscapeCase{"%-1", true},
+                                           EscapeCase{"%+a", true}, EscapeCase{"/x?cb=%4%", true},
+                                           EscapeCase{"/x?cb=a%2", false}, EscapeCase{"%", false},
+                                           EscapeCase{"ab%", false}, EscapeCase{"%41%", false},
+                                           EscapeCase{"%00x", true}, EscapeCase{"%-", false},
+                                           EscapeCase{"%%41", false}));
 
 class RequestHandlerTest : public ::testing::Test {
  protected:

@@ -18,14 +18,22 @@ void TwoPoints() {
   sim::SetEntry(0, sim::MakeEntry(1, 1396440000, 0x000C, 0));
   sim::SetEntry(1, sim::MakeEntry(2, 1396440060, 0x8052, 4));
 }
-void NoDevice() { sim::SetPresent(false); }
-void IdentifyRefused() { sim::SetIdentifyAnswer({0, 0x72, 0, 0x12, 0x12}); }
-void HeaderSendFails() { sim::AddFault(sim::Transfer::kSend, kHeader, 0, -1); }
+void NoDevice() {
+  sim::SetPresent(false);
+}
+void IdentifyRefused() {
+  sim::SetIdentifyAnswer({0, 0x72, 0, 0x12, 0x12});
+}
+void HeaderSendFails() {
+  sim::AddFault(sim::Transfer::kSend, kHeader, 0, -1);
+}
 void EntryFetchFails() {
   TwoPoints();
   sim::AddFault(sim::Transfer::kFetch, kEntry, 90, -1);
 }
-void EraseSendFails() { sim::AddFault(sim::Transfer::kSend, kErase, 0, -1); }
+void EraseSendFails() {
+  sim::AddFault(sim::Transfer::kSend, kErase, 0, -1);
+}
 void EmptyLog() {}
 
 class ApiRequestTest : public ::testing::Test {
@@ -47,7 +55,9 @@ struct DocumentCase {
   std::string expected;
 };
 
-void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const DocumentCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class DocumentTable : public ApiRequestTest, public ::testing::WithParamInterface<DocumentCase> {};
 
@@ -63,15 +73,21 @@ INSTANTIATE_TEST_SUITE_P(
         DocumentCase{"readout no device", "/", NoDevice, StatusOnly("6")},
         DocumentCase{"readout identify fails", "/", IdentifyRefused, StatusOnly("5")},
         // The header never arrived, so the last known serial (none yet) is shown.
-        DocumentCase{"readout header send fails", "/", HeaderSendFails, InfoAndStatus("00000000000000", "7")},
-        DocumentCase{"readout entry fetch fails", "/", EntryFetchFails, InfoAndStatus("0123456789abcd", "5")},
+        DocumentCase{"readout header send fails", "/", HeaderSendFails,
+                     InfoAndStatus("00000000000000", "7")},
+        DocumentCase{"readout entry fetch fails", "/", EntryFetchFails,
+                     InfoAndStatus("0123456789abcd", "5")},
         DocumentCase{"readout empty log", "/", EmptyLog, InfoAndStatus("0123456789abcd", "3")},
-        DocumentCase{"info success", "/GetDeviceInfo", TwoPoints, InfoAndStatus("0123456789abcd", "0")},
-        DocumentCase{"info empty log", "/GetDeviceInfo", EmptyLog, InfoAndStatus("0123456789abcd", "0")},
+        DocumentCase{"info success", "/GetDeviceInfo", TwoPoints,
+                     InfoAndStatus("0123456789abcd", "0")},
+        DocumentCase{"info empty log", "/GetDeviceInfo", EmptyLog,
+                     InfoAndStatus("0123456789abcd", "0")},
         DocumentCase{"info no device", "/GetDeviceInfo", NoDevice, StatusOnly("6")},
         DocumentCase{"info identify fails", "/GetDeviceInfo", IdentifyRefused, StatusOnly("5")},
-        DocumentCase{"info header send fails", "/GetDeviceInfo", HeaderSendFails, InfoAndStatus("00000000000000", "7")},
-        DocumentCase{"info entry fetch fails", "/GetDeviceInfo", EntryFetchFails, InfoAndStatus("0123456789abcd", "5")},
+        DocumentCase{"info header send fails", "/GetDeviceInfo", HeaderSendFails,
+                     InfoAndStatus("00000000000000", "7")},
+        DocumentCase{"info entry fetch fails", "/GetDeviceInfo", EntryFetchFails,
+                     InfoAndStatus("0123456789abcd", "5")},
         DocumentCase{"erase success", "/Erase", TwoPoints, StatusOnly("0")},
         DocumentCase{"erase no device", "/Erase", NoDevice, StatusOnly("6")},
         DocumentCase{"erase identify fails", "/Erase", IdentifyRefused, StatusOnly("5")},

@@ -6,9 +6,13 @@
 
 namespace {
 
-ReadingDocument Leaf(const std::string& value) { return ReadingDocument(value); }
+ReadingDocument Leaf(const std::string& value) {
+  return ReadingDocument(value);
+}
 
-TEST(TreeToJsonText, EmptyRootIsEmptyObject) { EXPECT_EQ(TreeToJsonText(ReadingDocument()), "{\n}\n"); }
+TEST(TreeToJsonText, EmptyRootIsEmptyObject) {
+  EXPECT_EQ(TreeToJsonText(ReadingDocument()), "{\n}\n");
+}
 
 TEST(TreeToJsonText, NestedObjectsAndArraysOpenOnTheirOwnLine) {
   ReadingDocument root, object, list, element;
@@ -55,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, EscapeTable,
     ::testing::Values(EscapeCase{"plain", "Ab-1.9 !#~", "Ab-1.9 !#~"},
                       EscapeCase{"named escapes", "\b\f\n\r\"/\\", "\\b\\f\\n\\r\\\"\\/\\\\"},
-                      EscapeCase{"tab and other controls", std::string("\t\x01\x1f", 3), "\\u0009\\u0001\\u001F"},
+                      EscapeCase{"tab and other controls", std::string("\t\x01\x1f", 3),
+                                 "\\u0009\\u0001\\u001F"},
                       EscapeCase{"DEL is copied", "\x7f", "\x7f"},
                       EscapeCase{"high bytes", "\x80\xc3\xff", "\\u0080\\u00C3\\u00FF"},
                       EscapeCase{"NUL", std::string("a\0b", 3), "a\\u0000b"}));

@@ -28,15 +28,12 @@ TEST_P(CheckUsbResultTable, ReturnsOrThrowsStatus) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CheckUsbResultTable,
-                         ::testing::Values(CheckCase{1, StatusReadFailed, -1},
-                                           CheckCase{100, StatusConnectFailed, 5},
-                                           CheckCase{200, StatusConnectFailed, 6},
-                                           CheckCase{300, StatusReadFailed, 7},
-                                           CheckCase{400, StatusReadFailed, 8},
-                                           CheckCase{42, StatusReadFailed, 2},
-                                           CheckCase{0, StatusConnectFailed, 1},
-                                           CheckCase{-1, StatusEraseFailed, 4}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, CheckUsbResultTable,
+    ::testing::Values(CheckCase{1, StatusReadFailed, -1}, CheckCase{100, StatusConnectFailed, 5},
+                      CheckCase{200, StatusConnectFailed, 6}, CheckCase{300, StatusReadFailed, 7},
+                      CheckCase{400, StatusReadFailed, 8}, CheckCase{42, StatusReadFailed, 2},
+                      CheckCase{0, StatusConnectFailed, 1}, CheckCase{-1, StatusEraseFailed, 4}));
 
 TEST(ValueTexts, Integers) {
   EXPECT_EQ(IntegerText(static_cast<std::int8_t>(0xFF)), "-1");
@@ -61,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(Table, RadiationTextTable,
                          ::testing::Values(RadiationCase{0xF005, "5"}, RadiationCase{0x8000, "0"},
                                            RadiationCase{0x8052, "8.199999999999999"},
                                            RadiationCase{0x8281, "64.09999999999999"},
-                                           RadiationCase{0x000C, "0.12"}, RadiationCase{0x83FF, "102.3"},
+                                           RadiationCase{0x000C, "0.12"},
+                                           RadiationCase{0x83FF, "102.3"},
                                            RadiationCase{0xF3FF, "1023"}));
 
 TEST(PeriodFromCode, TableAndUnknownCodes) {
