@@ -4,6 +4,8 @@
 #include <array>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <list>
 #include <memory>
 
 #include "http/reply.h"
@@ -32,8 +34,12 @@ class connection : public std::enable_shared_from_this<connection> {
   void stop();
 
  private:
+  friend class connection_manager;
+
   void read_some();
   void on_read(const boost::system::error_code& error, std::size_t bytes);
+  void on_head_timeout(const boost::system::error_code& error);
+  void head_done();
   void write_reply();
   void on_write(const boost::system::error_code& error);
 
@@ -44,6 +50,11 @@ class connection : public std::enable_shared_from_this<connection> {
   request request_;
   request_parser parser_;
   reply reply_;
+  std::size_t head_bytes_ = 0;
+  boost::asio::steady_timer head_timer_;
+  // Kept by the manager: where this connection stands among those waiting for their head.
+  std::list<std::shared_ptr<connection>>::iterator waiting_entry_;
+  bool waiting_for_head_ = false;
 };
 
 using connection_ptr = std::shared_ptr<connection>;

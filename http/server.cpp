@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 
+#include "http/limits.h"
 #include "http/listen_options.h"
 
 namespace http::server {
@@ -49,6 +50,7 @@ server::server(const std::string& address, const std::string& port)
   acceptor_.listen(boost::asio::socket_base::max_listen_connections, error);
   throw_if(error, "listen");
 
+  manager_.on_connection_ended([this] { resume_accepting(); });
   accept_next();
 }
 
@@ -66,10 +68,22 @@ void server::on_accept(const boost::system::error_code& error) {
   if (!acceptor_.is_open()) return;
   if (!error) {
     manager_.start(new_connection_);
+    // The newcomer counts as waiting, so idle connections can never lock it out.
+    if (manager_.size() > limits::max_connections) manager_.stop_oldest_waiting();
+    if (manager_.size() >= limits::max_connections && !manager_.has_waiting()) {
+      accepting_paused_ = true;  // the backlog holds the rest until a connection ends
+      return;
+    }
   } else if (is_resource_exhaustion(error)) {
     retry_accept_later();
     return;
   }
+  accept_next();
+}
+
+void server::resume_accepting() {
+  if (!accepting_paused_ || !acceptor_.is_open()) return;
+  accepting_paused_ = false;
   accept_next();
 }
 

@@ -30,6 +30,7 @@ class server {
   void accept_next();
   void on_accept(const boost::system::error_code& error);
   void retry_accept_later();
+  void resume_accepting();
   void on_stop_signal();
 
   boost::asio::io_context event_loop_;
@@ -40,6 +41,8 @@ class server {
   connection_manager manager_;
   connection_ptr new_connection_;
   request_handler handler_;
+  // At the connection cap with nobody waiting for a head: no accept is pending.
+  bool accepting_paused_ = false;
 };
 
 }  // namespace http::server

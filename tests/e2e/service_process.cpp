@@ -191,7 +191,7 @@ std::string Exchange(const std::string& bytes) {
   const int fd = Connect();
   if (fd < 0) return "<no connection>";
   SendAll(fd, bytes);
-  std::string reply = ReadToEnd(fd, 20s);
+  std::string reply = ReadToEnd(fd, 60s);
   close(fd);
   return reply;
 }
