@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets. `make run` starts the service,
 # `make test` runs every test (debug build, then AddressSanitizer/UBSan build).
-.PHONY: run test deps build-release build-dev build-asan clean
+.PHONY: run test deps build-release build-dev build-asan fuzz clean
 
 deps:
 	@scripts/deps.sh
@@ -24,6 +24,11 @@ test: export DOSEBRIDGE_WERROR := ON
 test: build-dev build-asan
 	ctest --preset dev
 	ctest --preset asan
+	scripts/fuzz.sh 60
+
+# Fuzz each target for FUZZ_SECONDS (default 60).
+fuzz: deps
+	scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)
 
 clean:
 	rm -rf build

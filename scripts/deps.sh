@@ -2,7 +2,8 @@
 # Installs the Debian packages that the build and the tests need, only when some are missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config make libboost-dev libhidapi-dev libgtest-dev)
+packages=(g++ cmake ninja-build pkg-config make libboost-dev libhidapi-dev libgtest-dev
+  clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
