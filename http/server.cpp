@@ -75,6 +75,9 @@ void server::on_accept(const boost::system::error_code& error) {
       return;
     }
   } else if (is_resource_exhaustion(error)) {
+    // Out of descriptors: free one held by an idle client, then pause, so
+    // that neither idle clients nor a retry loop can take the server over.
+    manager_.stop_oldest_waiting();
     retry_accept_later();
     return;
   }

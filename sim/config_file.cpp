@@ -122,10 +122,10 @@ void ReloadConfigIfChanged() {
       info.st_size == last_size) {
     return;
   }
+  std::FILE* file = std::fopen(path, "r");
+  if (!file) return;  // try again at the next open
   last_change = info.st_mtim;
   last_size = info.st_size;
-  std::FILE* file = std::fopen(path, "r");
-  if (!file) return;
   std::string text;
   char chunk[4096];
   for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
@@ -133,5 +133,9 @@ void ReloadConfigIfChanged() {
   const std::string error = ApplyConfig(text);
   if (!error.empty()) std::fprintf(stderr, "dosebridge sim: %s: bad %s\n", path, error.c_str());
 }
+
+// Preloaded into a process, read the script before the process runs: it may
+// later be short of descriptors.
+__attribute__((constructor)) void LoadConfigAtStart() { ReloadConfigIfChanged(); }
 
 }  // namespace sim

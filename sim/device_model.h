@@ -24,6 +24,8 @@ struct Fault {
 };
 
 struct Model {
+  Model() { ResetScript(); }
+
   std::mutex mutex;
   // Scripted behaviour.
   bool present = true;
