@@ -102,6 +102,9 @@ std::string ApplyConfig(const std::string& text) {
     Model& model = TheModel();
     std::lock_guard<std::mutex> lock(model.mutex);
     model.ResetScript();
+    model.keep_history = false;
+    model.sent.clear();
+    model.fetch_zeroed.clear();
   }
   std::istringstream lines(text);
   std::string line;

@@ -40,7 +40,8 @@ struct Model {
   // The last request the host sent, delivered or not; fetch faults match it.
   Report last_sent{};
   bool has_sent = false;
-  // Records.
+  // Records. A preloaded simulator keeps no history: it would grow without end.
+  bool keep_history = true;
   std::vector<SentRequest> sent;
   std::vector<bool> fetch_zeroed;
   std::set<hid_device_*> open;

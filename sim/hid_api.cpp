@@ -74,7 +74,9 @@ __attribute__((visibility("default"))) int hid_send_feature_report(hid_device* d
   const int result = fault ? fault->result : static_cast<int>(length);
   model.last_sent = request;
   model.has_sent = true;
-  model.sent.push_back(sim::SentRequest{std::vector<std::uint8_t>(data, data + length), result});
+  if (model.keep_history) {
+    model.sent.push_back(sim::SentRequest{std::vector<std::uint8_t>(data, data + length), result});
+  }
   model.Record("send %s %d", Hex(data, length).c_str(), result);
   if (result <= 0) return result;  // nothing reached the device
   model.current_request = request;
@@ -90,7 +92,7 @@ __attribute__((visibility("default"))) int hid_get_feature_report(hid_device* de
   Model& model = TheModel();
   std::lock_guard<std::mutex> lock(model.mutex);
   if (!IsOpen(model, device)) return -1;
-  model.fetch_zeroed.push_back(
+  if (model.keep_history) model.fetch_zeroed.push_back(
       std::all_of(data, data + length, [](unsigned char b) { return b == 0; }));
   const sim::Fault* fault =
       model.has_sent ? model.FindFault(sim::Transfer::kFetch, model.last_sent.data()) : nullptr;
