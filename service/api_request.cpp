@@ -38,11 +38,13 @@ std::string BuildApiDocument(std::string_view route_path) {
   return TreeToJsonText(document);
 }
 
-std::string ProcessApiRequest(std::string_view uri) {
-  const std::string_view callback = CallbackName(uri);
-  const std::string json = BuildApiDocument(RoutePath(uri));
+std::string WrapJsonp(std::string_view callback, std::string_view json) {
   std::string jsonp;
   jsonp.reserve(callback.size() + json.size() + 3);
   jsonp.append(callback).append("(").append(json).append(");");
   return jsonp;
+}
+
+std::string ProcessApiRequest(std::string_view uri) {
+  return WrapJsonp(CallbackName(uri), BuildApiDocument(RoutePath(uri)));
 }

@@ -14,6 +14,9 @@ std::string BuildApiDocument(std::string_view route_path);
 // is decoded. Returns callback + "(" + JSON + ");".
 std::string ProcessApiRequest(std::string_view uri);
 
+// callback + "(" + json + ");", in one allocation.
+std::string WrapJsonp(std::string_view callback, std::string_view json);
+
 // The two cuts that ProcessApiRequest makes.
 std::string_view CallbackName(std::string_view uri);
 std::string_view RoutePath(std::string_view uri);

@@ -1,0 +1,116 @@
+// Micro-benchmarks of the service's own work, with the simulated dosimeter.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "device/device_state.h"
+#include "device/radiation_point.h"
+#include "http/request_parser.h"
+#include "service/api_request.h"
+#include "service/json_text.h"
+#include "service/reading_document.h"
+#include "sim/sim.h"
+
+namespace {
+
+const std::string kBrowserHead =
+    "GET /?callback=jQuery3510_1702300000000 HTTP/1.1\r\n"
+    "Host: localhost:5000\r\n"
+    "Connection: keep-alive\r\n"
+    "sec-ch-ua: \"Chromium\";v=\"120\", \"Not(A:Brand\";v=\"24\"\r\n"
+    "sec-ch-ua-mobile: ?0\r\n"
+    "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/120.0.0.0 Safari/537.36\r\n"
+    "sec-ch-ua-platform: \"Linux\"\r\n"
+    "Accept: */*\r\n"
+    "Sec-Fetch-Site: cross-site\r\n"
+    "Sec-Fetch-Mode: no-cors\r\n"
+    "Sec-Fetch-Dest: script\r\n"
+    "Accept-Encoding: gzip, deflate, br\r\n"
+    "Accept-Language: en-GB,en;q=0.9\r\n\r\n";
+
+void FullLog() {
+  device::ResetProcessState();
+  sim::Reset();
+  sim::FillRealisticLog(180);
+}
+
+void BM_ParseBrowserHead(benchmark::State& state) {
+  for (auto _ : state) {
+    http::server::request req;
+    http::server::request_parser parser;
+    auto result = parser.parse(req, kBrowserHead.data(), kBrowserHead.data() + kBrowserHead.size());
+    benchmark::DoNotOptimize(result);
+    benchmark::DoNotOptimize(req);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBrowserHead.size()));
+}
+BENCHMARK(BM_ParseBrowserHead);
+
+void BM_DecodeRadiation(benchmark::State& state) {
+  std::uint16_t word = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(device::DecodeRadiation(word));
+    word += 0x1357;
+  }
+}
+BENCHMARK(BM_DecodeRadiation);
+
+// Device traffic with the simulator, the 180-point document and its text.
+void BM_ReadoutDocument(benchmark::State& state) {
+  FullLog();
+  for (auto _ : state) benchmark::DoNotOptimize(BuildApiDocument("/"));
+}
+BENCHMARK(BM_ReadoutDocument);
+
+// Building the 180 point nodes from an already-read log (no device traffic).
+void BM_BuildReadoutTree(benchmark::State& state) {
+  FullLog();
+  ReadingDocument warm;
+  PutReadout(warm);
+  for (auto _ : state) {
+    ReadingDocument document;
+    benchmark::DoNotOptimize(document);
+    // Same nodes as PutReadout, without talking to the device again.
+    ReadingDocument points;
+    for (std::size_t i = 0; i < device::ThePointLog().size(); ++i) {
+      const device::RadiationPoint& p = device::ThePointLog().point(i);
+      ReadingDocument node;
+      node.push_back({"id", ReadingDocument(IntegerText(static_cast<std::int8_t>(p.id())))});
+      node.push_back({"time", ReadingDocument(IntegerText(p.time()))});
+      node.push_back({"radiation", ReadingDocument(RadiationText(device::DecodeRadiation(p.radiation_word())))});
+      node.push_back({"period", ReadingDocument(IntegerText(PeriodFromCode(p.period_code())))});
+      points.push_back({"", std::move(node)});
+    }
+    document.push_back({"RadiationPoints", std::move(points)});
+    benchmark::DoNotOptimize(document);
+  }
+}
+BENCHMARK(BM_BuildReadoutTree);
+
+void BM_RenderReadout(benchmark::State& state) {
+  FullLog();
+  ReadingDocument document;
+  PutReadout(document);
+  PutStatus(document, StatusOk);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string text = TreeToJsonText(document);
+    bytes = text.size();
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(BM_RenderReadout);
+
+void BM_JsonpWrap(benchmark::State& state) {
+  FullLog();
+  const std::string json = BuildApiDocument("/");
+  for (auto _ : state) benchmark::DoNotOptimize(WrapJsonp("jQuery3510_1702300000000", json));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * json.size()));
+}
+BENCHMARK(BM_JsonpWrap);
+
+}  // namespace
+
+BENCHMARK_MAIN();
