@@ -36,7 +36,12 @@ void request_handler::serve_request(const request& req, reply& rep) {
     return;
   }
   rep.status = reply::ok;
-  rep.content += ProcessApiRequest(req.uri);
+  std::string jsonp = ProcessApiRequest(req.uri);
+  if (rep.content.empty()) {
+    rep.content = std::move(jsonp);  // the usual case: no copy of the text
+  } else {
+    rep.content += jsonp;
+  }
   rep.headers = {{"Content-Length", std::to_string(rep.content.size())},
                  {"Content-Type", "text/javascript"}};
 }

@@ -1,112 +1,148 @@
 #include "service/json_text.h"
 
+#include <array>
+#include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
-constexpr int kIndentWidth = 4;
+constexpr std::size_t kIndentWidth = 4;
 
-void Indent(std::string& out, int depth) {
-  out.append(static_cast<std::size_t>(depth * kIndentWidth), ' ');
+// For each byte: 0 when copied as it is, otherwise the letter of its escape
+// ('u' for \u00XX).
+constexpr std::array<char, 256> MakeEscapes() {
+  std::array<char, 256> escapes{};
+  for (int byte = 0; byte < 256; ++byte) escapes[byte] = (byte >= 0x20 && byte <= 0x7F) ? 0 : 'u';
+  escapes['\b'] = 'b';
+  escapes['\f'] = 'f';
+  escapes['\n'] = 'n';
+  escapes['\r'] = 'r';
+  escapes['"'] = '"';
+  escapes['/'] = '/';
+  escapes['\\'] = '\\';
+  return escapes;
 }
+constexpr std::array<char, 256> kEscapes = MakeEscapes();
 
-void AppendEscaped(std::string& out, const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (byte) {
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      case '/':
-        out += "\\/";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        if (byte >= 0x20 && byte <= 0x7F) {
-          out += c;
-        } else {
-          out += "\\u00";
-          out += kHex[byte >> 4];
-          out += kHex[byte & 15];
-        }
-    }
+// Appends into a string that grows ahead of the writes, so that each small
+// piece is a bounds check and a copy rather than a library call.
+class TextWriter {
+ public:
+  explicit TextWriter(std::size_t expected) { text_.resize(expected); }
+
+  void put(char c) {
+    *room(1) = c;
+    ++length_;
   }
-}
+  void put(std::string_view piece) {
+    std::memcpy(room(piece.size()), piece.data(), piece.size());
+    length_ += piece.size();
+  }
+  void indent(int depth) {
+    const std::size_t width = static_cast<std::size_t>(depth) * kIndentWidth;
+    std::memset(room(width), ' ', width);
+    length_ += width;
+  }
+  // A quoted JSON string.
+  void quoted(const std::string& raw) {
+    static const char kHex[] = "0123456789ABCDEF";
+    char* out = room(raw.size() * 6 + 2);  // \u00XX is the longest escape
+    *out++ = '"';
+    for (const char c : raw) {
+      const auto byte = static_cast<unsigned char>(c);
+      const char escape = kEscapes[byte];
+      if (escape == 0) {
+        *out++ = c;
+        continue;
+      }
+      *out++ = '\\';
+      *out++ = escape;
+      if (escape == 'u') {
+        *out++ = '0';
+        *out++ = '0';
+        *out++ = kHex[byte >> 4];
+        *out++ = kHex[byte & 15];
+      }
+    }
+    *out++ = '"';
+    length_ = static_cast<std::size_t>(out - text_.data());
+  }
+
+  std::string finish() {
+    text_.resize(length_);
+    return std::move(text_);
+  }
+
+ private:
+  char* room(std::size_t bytes) {
+    if (length_ + bytes > text_.size()) text_.resize(std::max(text_.size() * 2, length_ + bytes));
+    return text_.data() + length_;
+  }
+
+  std::string text_;
+  std::size_t length_ = 0;
+};
 
 bool IsArray(const ReadingDocument& node) {
-  for (const auto& child : node) {
-    if (!child.first.empty()) return false;
+  for (const auto& member : node) {
+    if (!member.first.empty()) return false;
   }
   return true;
 }
 
-void WriteNode(std::string& out, const ReadingDocument& node, int depth);
+void WriteNode(TextWriter& out, const ReadingDocument& node, int depth);
 
-void WriteValue(std::string& out, const ReadingDocument& node) {
-  out += '"';
-  AppendEscaped(out, node.data());
-  out += '"';
-}
-
-void WriteArray(std::string& out, const ReadingDocument& node, int depth) {
-  out += "[\n";
+void WriteArray(TextWriter& out, const ReadingDocument& node, int depth) {
+  out.put("[\n");
   std::size_t left = node.size();
-  for (const auto& child : node) {
-    Indent(out, depth + 1);
-    WriteNode(out, child.second, depth + 1);
-    out += --left ? ",\n" : "\n";
+  for (const auto& element : node) {
+    out.indent(depth + 1);
+    WriteNode(out, element.second, depth + 1);
+    out.put(--left ? ",\n" : "\n");
   }
-  Indent(out, depth);
-  out += ']';
+  out.indent(depth);
+  out.put(']');
 }
 
-void WriteObject(std::string& out, const ReadingDocument& node, int depth) {
-  out += "{\n";
+void WriteObject(TextWriter& out, const ReadingDocument& node, int depth) {
+  out.put("{\n");
   std::size_t left = node.size();
   for (const auto& member : node) {
-    Indent(out, depth + 1);
-    out += '"';
-    AppendEscaped(out, member.first);
-    out += "\":";
+    out.indent(depth + 1);
+    out.quoted(member.first);
+    out.put(':');
     if (member.second.empty()) {
-      out += ' ';
+      out.put(' ');
     } else {
-      out += '\n';
-      Indent(out, depth + 1);
+      out.put('\n');
+      out.indent(depth + 1);
     }
     WriteNode(out, member.second, depth + 1);
-    out += --left ? ",\n" : "\n";
+    out.put(--left ? ",\n" : "\n");
   }
-  Indent(out, depth);
-  out += '}';
+  out.indent(depth);
+  out.put('}');
 }
 
-void WriteNode(std::string& out, const ReadingDocument& node, int depth) {
+void WriteNode(TextWriter& out, const ReadingDocument& node, int depth) {
   if (!node.empty() && !node.data().empty()) {
     throw std::invalid_argument("reading document node has both a value and children");
   }
   if (depth > 0 && node.empty()) {
-    WriteValue(out, node);
+    out.quoted(node.data());
   } else if (depth > 0 && IsArray(node)) {
     WriteArray(out, node, depth);
   } else {
     WriteObject(out, node, depth);
   }
+}
+
+// About 140 bytes per readout point; a guess, not a bound.
+std::size_t ExpectedSize(const ReadingDocument& document) {
+  std::size_t nodes = document.size();
+  for (const auto& member : document) nodes += member.second.size() * 8;
+  return 64 + nodes * 20;
 }
 
 }  // namespace
@@ -115,8 +151,8 @@ std::string TreeToJsonText(const ReadingDocument& document) {
   if (!document.data().empty()) {
     throw std::invalid_argument("reading document root has a value");
   }
-  std::string out;
+  TextWriter out(ExpectedSize(document));
   WriteNode(out, document, 0);
-  out += '\n';
-  return out;
+  out.put('\n');
+  return out.finish();
 }

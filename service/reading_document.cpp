@@ -1,24 +1,21 @@
 #include "service/reading_document.h"
 
-#include <cstdio>
+#include <charconv>
 #include <string>
+#include <vector>
 
 #include "device/device_state.h"
 
 namespace {
 
-void Append(ReadingDocument& parent, const char* key, std::string value) {
-  // push_back, not put: keys are taken whole, never as paths.
-  parent.push_back(ReadingDocument::value_type(key, ReadingDocument(std::move(value))));
-}
+constexpr std::size_t kPointMembers = 4;
 
-ReadingDocument PointNode(const device::RadiationPoint& point) {
-  ReadingDocument node;
-  Append(node, "id", IntegerText(static_cast<std::int8_t>(point.id())));
-  Append(node, "time", IntegerText(point.time()));
-  Append(node, "radiation", RadiationText(device::DecodeRadiation(point.radiation_word())));
-  Append(node, "period", IntegerText(PeriodFromCode(point.period_code())));
-  return node;
+void FillPoint(ReadingDocument& node, const device::RadiationPoint& point) {
+  node.reserve(kPointMembers);
+  node.add("id", ReadingDocument(IntegerText(static_cast<std::int8_t>(point.id()))));
+  node.add("time", ReadingDocument(IntegerText(point.time())));
+  node.add("radiation", ReadingDocument(RadiationWordText(point.radiation_word())));
+  node.add("period", ReadingDocument(IntegerText(PeriodFromCode(point.period_code()))));
 }
 
 }  // namespace
@@ -42,14 +39,35 @@ void CheckUsbResult(UsbResult result, DeviceStatus step) {
 
 std::string IntegerText(long long value) {
   char text[24];
-  std::snprintf(text, sizeof text, "%lld", value);
-  return text;
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
 }
 
 std::string RadiationText(double value) {
+  // General notation with 16 significant digits, exactly as %.16g in the C locale.
   char text[32];
-  std::snprintf(text, sizeof text, "%.16g", value);
-  return text;
+  const auto end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 16).ptr;
+  return std::string(text, end);
+}
+
+const std::string& RadiationWordText(std::uint16_t word) {
+  constexpr int kMantissas = 1024;
+  static constexpr std::uint16_t kScales[] = {0x0000, 0x8000, 0xF000};  // two places, one, whole
+  static const std::vector<std::string> kTexts = [] {
+    std::vector<std::string> texts;
+    texts.reserve(3 * kMantissas);
+    for (const std::uint16_t scale : kScales) {
+      for (int m = 0; m < kMantissas; ++m) {
+        texts.push_back(
+            RadiationText(device::DecodeRadiation(static_cast<std::uint16_t>(scale | m))));
+      }
+    }
+    return texts;
+  }();
+  const int high = word & 0xF000;
+  const int scale = high == 0x8000 ? 1 : high == 0xF000 ? 2 : 0;
+  return kTexts[static_cast<std::size_t>(scale * kMantissas + (word & 0x03FF))];
 }
 
 int PeriodFromCode(std::uint8_t code) {
@@ -58,15 +76,14 @@ int PeriodFromCode(std::uint8_t code) {
 }
 
 void PutStatus(ReadingDocument& document, DeviceStatus status) {
-  Append(document, "Status", IntegerText(status));
+  document.add("Status", ReadingDocument(IntegerText(status)));
 }
 
 void PutDeviceInfo(ReadingDocument& document) {
   const device::DeviceLink& link = device::TheDeviceLink();
-  ReadingDocument info;
-  Append(info, "Model", device::ModelText(link));
-  Append(info, "SerialNumber", device::SerialNumberText(link));
-  document.push_back(ReadingDocument::value_type("DeviceInfo", std::move(info)));
+  ReadingDocument& info = document.add("DeviceInfo");
+  info.add("Model", ReadingDocument(device::ModelText(link)));
+  info.add("SerialNumber", ReadingDocument(device::SerialNumberText(link)));
 }
 
 std::int32_t ReadLogWithDeviceInfo(ReadingDocument& document) {
@@ -81,12 +98,13 @@ std::int32_t ReadLogWithDeviceInfo(ReadingDocument& document) {
 void PutReadout(ReadingDocument& document) {
   const std::int32_t count = ReadLogWithDeviceInfo(document);
   if (count == 0) throw StatusNoPoints;
-  const device::PointLog& log = device::ThePointLog();
-  ReadingDocument points;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-    points.push_back(ReadingDocument::value_type("", PointNode(log.point(i))));
-  }
-  document.push_back(ReadingDocument::value_type("RadiationPoints", std::move(points)));
+  PutPoints(document, device::ThePointLog(), static_cast<std::size_t>(count));
+}
+
+void PutPoints(ReadingDocument& document, const device::PointLog& log, std::size_t count) {
+  ReadingDocument& points = document.add("RadiationPoints");
+  points.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) FillPoint(points.add(""), log.point(i));
 }
 
 void EraseLog() {

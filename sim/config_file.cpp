@@ -139,6 +139,8 @@ void ReloadConfigIfChanged() {
 
 // Preloaded into a process, read the script before the process runs: it may
 // later be short of descriptors.
-__attribute__((constructor)) void LoadConfigAtStart() { ReloadConfigIfChanged(); }
+__attribute__((constructor)) void LoadConfigAtStart() {
+  ReloadConfigIfChanged();
+}
 
 }  // namespace sim

@@ -25,7 +25,7 @@ void Model::ResetScript() {
   serial = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
   entries = {};
   faults.clear();
-  delay = std::chrono::microseconds{0};
+  delay_us = 0;
 }
 
 const Fault* Model::FindFault(Transfer transfer, const std::uint8_t* request) const {
@@ -73,6 +73,7 @@ void Reset() {
   model.current_request = {};
   model.has_request = false;
   model.has_sent = false;
+  model.keep_history = true;
   model.sent.clear();
   model.fetch_zeroed.clear();
   model.max_open = static_cast<int>(model.open.size());
@@ -137,8 +138,12 @@ void AddFault(Transfer transfer, std::uint8_t command, int index, int result) {
 }
 
 void SetDelay(std::chrono::microseconds per_transfer) {
+  TheModel().delay_us = per_transfer.count();
+}
+
+void KeepHistory(bool keep) {
   std::lock_guard<std::mutex> lock(TheModel().mutex);
-  TheModel().delay = per_transfer;
+  TheModel().keep_history = keep;
 }
 
 std::vector<SentRequest> SentRequests() {

@@ -2,6 +2,7 @@
 // points and the config-file loader.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -33,7 +34,7 @@ struct Model {
   std::array<std::uint8_t, 7> serial{};
   std::array<Report, kEntries> entries{};
   std::vector<Fault> faults;
-  std::chrono::microseconds delay{0};
+  std::atomic<long long> delay_us{0};  // read without the lock, at every transfer
   // The last request that reached the device; it decides the next answer.
   Report current_request{};
   bool has_request = false;

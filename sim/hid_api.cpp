@@ -14,12 +14,8 @@ using sim::TheModel;
 
 // Sleeps for the scripted per-transfer time, outside the lock.
 void Pause() {
-  std::chrono::microseconds delay;
-  {
-    std::lock_guard<std::mutex> lock(TheModel().mutex);
-    delay = TheModel().delay;
-  }
-  if (delay.count() > 0) std::this_thread::sleep_for(delay);
+  const long long micros = TheModel().delay_us.load(std::memory_order_relaxed);
+  if (micros > 0) std::this_thread::sleep_for(std::chrono::microseconds(micros));
 }
 
 bool IsOpen(Model& model, hid_device* device) {
@@ -77,7 +73,7 @@ __attribute__((visibility("default"))) int hid_send_feature_report(hid_device* d
   if (model.keep_history) {
     model.sent.push_back(sim::SentRequest{std::vector<std::uint8_t>(data, data + length), result});
   }
-  model.Record("send %s %d", Hex(data, length).c_str(), result);
+  if (model.record) model.Record("send %s %d", Hex(data, length).c_str(), result);
   if (result <= 0) return result;  // nothing reached the device
   model.current_request = request;
   model.has_request = true;
@@ -92,8 +88,9 @@ __attribute__((visibility("default"))) int hid_get_feature_report(hid_device* de
   Model& model = TheModel();
   std::lock_guard<std::mutex> lock(model.mutex);
   if (!IsOpen(model, device)) return -1;
-  if (model.keep_history) model.fetch_zeroed.push_back(
-      std::all_of(data, data + length, [](unsigned char b) { return b == 0; }));
+  if (model.keep_history)
+    model.fetch_zeroed.push_back(
+        std::all_of(data, data + length, [](unsigned char b) { return b == 0; }));
   const sim::Fault* fault =
       model.has_sent ? model.FindFault(sim::Transfer::kFetch, model.last_sent.data()) : nullptr;
   if (fault) {

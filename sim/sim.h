@@ -38,6 +38,8 @@ void FillRealisticLog(std::uint32_t count);
 // reach the device, and a failed fetch leaves the buffer untouched.
 void AddFault(Transfer transfer, std::uint8_t command, int index, int result);
 void SetDelay(std::chrono::microseconds per_transfer);
+// Whether SentRequests and FetchBuffersZeroed collect (on after Reset).
+void KeepHistory(bool keep);
 
 // An entry record in the device's layout.
 Report MakeEntry(std::uint8_t id, std::uint32_t time, std::uint16_t radiation_word,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "device/radiation_point.h"
 
 namespace {
@@ -61,6 +63,15 @@ INSTANTIATE_TEST_SUITE_P(Table, RadiationTextTable,
                                            RadiationCase{0x000C, "0.12"},
                                            RadiationCase{0x83FF, "102.3"},
                                            RadiationCase{0xF3FF, "1023"}));
+
+TEST(ValueTexts, RadiationTextOfEveryWordIsPercentSixteenG) {
+  for (int word = 0; word <= 0xFFFF; ++word) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.16g",
+                  device::DecodeRadiation(static_cast<std::uint16_t>(word)));
+    ASSERT_EQ(RadiationWordText(static_cast<std::uint16_t>(word)), expected) << std::hex << word;
+  }
+}
 
 TEST(PeriodFromCode, TableAndUnknownCodes) {
   const int expected[] = {1, 5, 10, 30, 60, 120, 240, 360, 720, 1440};
