@@ -92,13 +92,28 @@ void BM_RenderReadout(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderReadout);
 
+// The JSONP text: the document rendered straight behind the callback name.
 void BM_JsonpWrap(benchmark::State& state) {
   FullLog();
-  const std::string json = BuildApiDocument("/");
-  for (auto _ : state) benchmark::DoNotOptimize(WrapJsonp("jQuery3510_1702300000000", json));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * json.size()));
+  const ReadingDocument document = BuildReadingDocument("/");
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    std::string jsonp = "jQuery3510_1702300000000(";
+    AppendJsonText(document, jsonp);
+    jsonp += ");";
+    bytes = jsonp.size();
+    benchmark::DoNotOptimize(jsonp);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 BENCHMARK(BM_JsonpWrap);
+
+// A whole readout request: device traffic, document and JSONP text.
+void BM_ProcessApiRequest(benchmark::State& state) {
+  FullLog();
+  for (auto _ : state) benchmark::DoNotOptimize(ProcessApiRequest("/?callback=f"));
+}
+BENCHMARK(BM_ProcessApiRequest);
 
 }  // namespace
 

@@ -27,7 +27,8 @@ std::string_view RoutePath(std::string_view uri) {
   return uri.substr(0, uri.find('?'));
 }
 
-std::string BuildApiDocument(std::string_view route_path) {
+// The route's document, with "Status" put last, whatever happened on the device.
+ReadingDocument BuildReadingDocument(std::string_view route_path) {
   ReadingDocument document;
   try {
     RunRoute(route_path, document);
@@ -35,16 +36,21 @@ std::string BuildApiDocument(std::string_view route_path) {
   } catch (DeviceStatus status) {
     PutStatus(document, status);
   }
-  return TreeToJsonText(document);
+  return document;
 }
 
-std::string WrapJsonp(std::string_view callback, std::string_view json) {
-  std::string jsonp;
-  jsonp.reserve(callback.size() + json.size() + 3);
-  jsonp.append(callback).append("(").append(json).append(");");
-  return jsonp;
+std::string BuildApiDocument(std::string_view route_path) {
+  return TreeToJsonText(BuildReadingDocument(route_path));
 }
 
 std::string ProcessApiRequest(std::string_view uri) {
-  return WrapJsonp(CallbackName(uri), BuildApiDocument(RoutePath(uri)));
+  // The JSON is written straight behind the callback: the text is never copied.
+  const ReadingDocument document = BuildReadingDocument(RoutePath(uri));
+  const std::string_view callback = CallbackName(uri);
+  std::string jsonp;
+  jsonp.reserve(callback.size() + 1);
+  jsonp.append(callback).append("(");
+  AppendJsonText(document, jsonp);
+  jsonp.append(");");
+  return jsonp;
 }

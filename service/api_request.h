@@ -4,6 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "service/document_tree.h"
+
+// Runs the route that `route_path` names and returns its document.
+ReadingDocument BuildReadingDocument(std::string_view route_path);
+
 // Runs the route that `route_path` names ("/Erase", "/GetDeviceInfo", or the
 // readout for any other path) and returns its JSON text. A failed device step
 // becomes the document's "Status"; other exceptions pass through.
@@ -13,9 +18,6 @@ std::string BuildApiDocument(std::string_view route_path);
 // when it has none), the route path everything before its first "?". Neither
 // is decoded. Returns callback + "(" + JSON + ");".
 std::string ProcessApiRequest(std::string_view uri);
-
-// callback + "(" + json + ");", in one allocation.
-std::string WrapJsonp(std::string_view callback, std::string_view json);
 
 // The two cuts that ProcessApiRequest makes.
 std::string_view CallbackName(std::string_view uri);

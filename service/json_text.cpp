@@ -29,7 +29,10 @@ constexpr std::array<char, 256> kEscapes = MakeEscapes();
 // piece is a bounds check and a copy rather than a library call.
 class TextWriter {
  public:
-  explicit TextWriter(std::size_t expected) { text_.resize(expected); }
+  // Writes after what `text` already holds; `expected` more bytes are made room for.
+  TextWriter(std::string& text, std::size_t expected) : text_(text), length_(text.size()) {
+    text_.resize(length_ + expected);
+  }
 
   void put(char c) {
     *room(1) = c;
@@ -69,10 +72,7 @@ class TextWriter {
     length_ = static_cast<std::size_t>(out - text_.data());
   }
 
-  std::string finish() {
-    text_.resize(length_);
-    return std::move(text_);
-  }
+  void finish() { text_.resize(length_); }
 
  private:
   char* room(std::size_t bytes) {
@@ -80,8 +80,8 @@ class TextWriter {
     return text_.data() + length_;
   }
 
-  std::string text_;
-  std::size_t length_ = 0;
+  std::string& text_;
+  std::size_t length_;
 };
 
 bool IsArray(const ReadingDocument& node) {
@@ -147,12 +147,18 @@ std::size_t ExpectedSize(const ReadingDocument& document) {
 
 }  // namespace
 
-std::string TreeToJsonText(const ReadingDocument& document) {
+void AppendJsonText(const ReadingDocument& document, std::string& out) {
   if (!document.data().empty()) {
     throw std::invalid_argument("reading document root has a value");
   }
-  TextWriter out(ExpectedSize(document));
-  WriteNode(out, document, 0);
-  out.put('\n');
-  return out.finish();
+  TextWriter writer(out, ExpectedSize(document));
+  WriteNode(writer, document, 0);
+  writer.put('\n');
+  writer.finish();
+}
+
+std::string TreeToJsonText(const ReadingDocument& document) {
+  std::string text;
+  AppendJsonText(document, text);
+  return text;
 }

@@ -10,3 +10,5 @@
 // std::invalid_argument for a tree that JSON cannot show (a node with both a
 // value and children, or a root with a value).
 std::string TreeToJsonText(const ReadingDocument& document);
+// The same text, appended to `out`.
+void AppendJsonText(const ReadingDocument& document, std::string& out);
