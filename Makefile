@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets. `make run` starts the service,
 # `make test` runs every test (debug build, then AddressSanitizer/UBSan build).
-.PHONY: run test deps build-release build-dev build-asan fuzz clean
+.PHONY: run demo test deps build-release build-dev build-asan fuzz clean
 
 deps:
 	@scripts/deps.sh
@@ -19,6 +19,19 @@ build-asan: deps
 
 run: build-release
 	./build/release/app/dosebridge
+
+# The service with a simulated dosimeter holding 180 hourly readings.
+demo: build-release
+	cmake --build --preset release --target dosebridge_sim
+	mkdir -p build/demo
+	printf 'log 180\n' > build/demo/sim.conf
+	@echo
+	@echo "dosebridge is running with a simulated dosimeter. Open the viewer in your browser:"
+	@echo "    file://$(CURDIR)/web/index.html"
+	@echo "Stop with Ctrl-C."
+	@echo
+	LD_PRELOAD=$(CURDIR)/build/release/sim/libdosebridge_sim.so DOSEBRIDGE_SIM=$(CURDIR)/build/demo/sim.conf \
+	  ./build/release/app/dosebridge
 
 test: export DOSEBRIDGE_WERROR := ON
 test: build-dev build-asan

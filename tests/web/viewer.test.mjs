@@ -76,7 +76,7 @@ test("a 180-point log shows the device, every row and the plot", async () => {
       // uPlot drew one data series on a canvas.
       assert.equal(await page.locator("#plot .uplot canvas").count(), 1);
       assert.equal(await page.evaluate(() => document.querySelectorAll("#plot .u-legend .u-series").length), 2);
-      await page.screenshot({ path: path.join(artifacts, "viewer-180-points.png"), fullPage: true });
+      await page.screenshot({ path: path.join(artifacts, "viewer-180-points.png") });
     });
   } finally {
     assert.equal(await service.stop(), 0);
