@@ -2,9 +2,10 @@
 #pragma once
 
 #if defined(_WIN32)
-#define DOSEBRIDGE_API __declspec(dllexport)
+#define DOSEBRIDGE_EXPORT __declspec(dllexport)
 #else
-#define DOSEBRIDGE_API __attribute__((visibility("default")))
+#define DOSEBRIDGE_EXPORT __attribute__((visibility("default")))
 #endif
+#define DOSEBRIDGE_API DOSEBRIDGE_EXPORT
 
 #include "device/dosebridge.h"

@@ -10,9 +10,8 @@
 //   record <path>                   append an event trail to this file
 //
 // Blank lines and lines starting with # are skipped.
-#include <sys/stat.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "sim/device_model.h"
@@ -117,24 +116,23 @@ std::string ApplyConfig(const std::string& text) {
 void ReloadConfigIfChanged() {
   const char* path = std::getenv("DOSEBRIDGE_SIM");
   if (!path) return;
-  static struct timespec last_change {};
-  static off_t last_size = -1;
-  struct stat info {};
-  if (stat(path, &info) != 0) return;
-  if (info.st_mtim.tv_sec == last_change.tv_sec && info.st_mtim.tv_nsec == last_change.tv_nsec &&
-      info.st_size == last_size) {
-    return;
-  }
-  std::FILE* file = std::fopen(path, "r");
+  static std::filesystem::file_time_type last_change{};
+  static std::uintmax_t last_size = static_cast<std::uintmax_t>(-1);
+  std::error_code error;
+  const std::filesystem::directory_entry entry(path, error);  // one stat for both
+  const auto change = entry.last_write_time(error);
+  const auto size = error ? 0 : entry.file_size(error);
+  if (error || (change == last_change && size == last_size)) return;
+  std::FILE* file = std::fopen(path, "rb");
   if (!file) return;  // try again at the next open
-  last_change = info.st_mtim;
-  last_size = info.st_size;
+  last_change = change;
+  last_size = size;
   std::string text;
   char chunk[4096];
   for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
   std::fclose(file);
-  const std::string error = ApplyConfig(text);
-  if (!error.empty()) std::fprintf(stderr, "dosebridge sim: %s: bad %s\n", path, error.c_str());
+  const std::string error_line = ApplyConfig(text);
+  if (!error_line.empty()) std::fprintf(stderr, "dosebridge sim: %s: bad %s\n", path, error_line.c_str());
 }
 
 // Preloaded into a process, read the script before the process runs: it may

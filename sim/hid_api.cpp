@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "device/export.h"
 #include "sim/device_model.h"
 
 namespace {
@@ -39,7 +40,7 @@ std::string Hex(const unsigned char* data, size_t length) {
 
 extern "C" {
 
-__attribute__((visibility("default"))) hid_device* hid_open(unsigned short vendor_id,
+DOSEBRIDGE_EXPORT hid_device* hid_open(unsigned short vendor_id,
                                                             unsigned short product_id,
                                                             const wchar_t* serial_number) {
   sim::ReloadConfigIfChanged();
@@ -57,7 +58,7 @@ __attribute__((visibility("default"))) hid_device* hid_open(unsigned short vendo
   return device;
 }
 
-__attribute__((visibility("default"))) int hid_send_feature_report(hid_device* device,
+DOSEBRIDGE_EXPORT int hid_send_feature_report(hid_device* device,
                                                                    const unsigned char* data,
                                                                    size_t length) {
   Pause();
@@ -81,7 +82,7 @@ __attribute__((visibility("default"))) int hid_send_feature_report(hid_device* d
   return result;
 }
 
-__attribute__((visibility("default"))) int hid_get_feature_report(hid_device* device,
+DOSEBRIDGE_EXPORT int hid_get_feature_report(hid_device* device,
                                                                   unsigned char* data,
                                                                   size_t length) {
   Pause();
@@ -105,7 +106,7 @@ __attribute__((visibility("default"))) int hid_get_feature_report(hid_device* de
   return static_cast<int>(delivered);
 }
 
-__attribute__((visibility("default"))) void hid_close(hid_device* device) {
+DOSEBRIDGE_EXPORT void hid_close(hid_device* device) {
   Model& model = TheModel();
   std::lock_guard<std::mutex> lock(model.mutex);
   if (!IsOpen(model, device)) return;
