@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets. `make run` starts the service,
 # `make test` runs every test (debug build, then AddressSanitizer/UBSan build).
-.PHONY: run demo test deps build-release build-dev build-asan fuzz clean
+.PHONY: run demo test deps build-release build-dev build-asan fuzz windows-zip clean
 
 deps:
 	@scripts/deps.sh
@@ -37,7 +37,13 @@ test: export DOSEBRIDGE_WERROR := ON
 test: build-dev build-asan
 	ctest --preset dev
 	ctest --preset asan
+	tests/windows/run.sh build/dev/app/dosebridge build/dev/sim/libdosebridge_sim.so
+	scripts/windows-zip.sh
 	scripts/fuzz.sh 60
+
+# The Windows release: build/dosebridge-windows-x64.zip (cross-built with mingw-w64).
+windows-zip: deps
+	scripts/windows-zip.sh
 
 # Fuzz each target for FUZZ_SECONDS (default 60).
 fuzz: deps
