@@ -37,6 +37,7 @@ test: export DOSEBRIDGE_WERROR := ON
 test: build-dev build-asan
 	ctest --preset dev
 	ctest --preset asan
+	build/dev/bench/micro_bench --benchmark_min_time=0.01
 	tests/windows/run.sh build/dev/app/dosebridge build/dev/sim/libdosebridge_sim.so
 	scripts/windows-zip.sh
 	scripts/fuzz.sh 60
