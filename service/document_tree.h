@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,6 +31,11 @@ class ReadingDocument {
   ReadingDocument& add(std::string key, ReadingDocument node = {}) {
     members_.emplace_back(std::move(key), std::move(node));
     return members_.back().second;
+  }
+  // Appends a member with a text value, built in place.
+  void add_value(std::string_view key, std::string_view value) {
+    members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
+                          std::forward_as_tuple(std::string(value)));
   }
 
  private:

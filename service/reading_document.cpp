@@ -10,12 +10,31 @@ namespace {
 
 constexpr std::size_t kPointMembers = 4;
 
+// Writes `value` in decimal into `buffer` (large enough) and returns the text.
+template <std::size_t N>
+std::string_view Decimal(char (&buffer)[N], long long value) {
+  const auto end = std::to_chars(buffer, buffer + N, value).ptr;
+  return std::string_view(buffer, static_cast<std::size_t>(end - buffer));
+}
+
+// The "period" text of every code, made once.
+std::string_view PeriodText(std::uint8_t code) {
+  static const std::vector<std::string> kTexts = [] {
+    std::vector<std::string> texts;
+    for (int c = 0; c < 256; ++c)
+      texts.push_back(IntegerText(PeriodFromCode(static_cast<std::uint8_t>(c))));
+    return texts;
+  }();
+  return kTexts[code];
+}
+
 void FillPoint(ReadingDocument& node, const device::RadiationPoint& point) {
+  char id[8], time[16];
   node.reserve(kPointMembers);
-  node.add("id", ReadingDocument(IntegerText(static_cast<std::int8_t>(point.id()))));
-  node.add("time", ReadingDocument(IntegerText(point.time())));
-  node.add("radiation", ReadingDocument(RadiationWordText(point.radiation_word())));
-  node.add("period", ReadingDocument(IntegerText(PeriodFromCode(point.period_code()))));
+  node.add_value("id", Decimal(id, static_cast<std::int8_t>(point.id())));
+  node.add_value("time", Decimal(time, point.time()));
+  node.add_value("radiation", RadiationWordText(point.radiation_word()));
+  node.add_value("period", PeriodText(point.period_code()));
 }
 
 }  // namespace
