@@ -58,57 +58,52 @@ async function withPage(fn) {
   }
 }
 
+// Opens the viewer against the service running `script`; the service must stop cleanly.
+async function onViewer(script, fn) {
+  const service = await startService(script);
+  try {
+    await withPage(fn);
+  } finally {
+    assert.equal(await service.stop(), 0);
+  }
+}
+
 const FULL_LOG = "log 180\n";
 
 test("a 180-point log shows the device, every row and the plot", async () => {
-  const service = await startService(FULL_LOG);
-  try {
-    await withPage(async (page) => {
-      await page.locator("#points tbody tr").nth(179).waitFor();
-      assert.equal(await page.locator("#points tbody tr").count(), 180);
-      assert.equal(await page.locator("#model").textContent(), "1212");
-      assert.equal(await page.locator("#serial").textContent(), "0123456789abcd");
-      assert.equal(await page.locator("#message").isHidden(), true);
-      const first = await page.locator("#points tbody tr").first().locator("td").allTextContents();
-      assert.equal(first[0], "1");
-      assert.equal(first[1], new Date(1396440000 * 1000).toLocaleString("en-US"));
-      assert.equal(first[3], "60");
-      // uPlot drew one data series on a canvas.
-      assert.equal(await page.locator("#plot .uplot canvas").count(), 1);
-      assert.equal(await page.evaluate(() => document.querySelectorAll("#plot .u-legend .u-series").length), 2);
-      await page.screenshot({ path: path.join(artifacts, "viewer-180-points.png") });
-    });
-  } finally {
-    assert.equal(await service.stop(), 0);
-  }
+  await onViewer(FULL_LOG, async (page) => {
+    await page.locator("#points tbody tr").nth(179).waitFor();
+    assert.equal(await page.locator("#points tbody tr").count(), 180);
+    assert.equal(await page.locator("#model").textContent(), "1212");
+    assert.equal(await page.locator("#serial").textContent(), "0123456789abcd");
+    assert.equal(await page.locator("#message").isHidden(), true);
+    const first = await page.locator("#points tbody tr").first().locator("td").allTextContents();
+    assert.equal(first[0], "1");
+    assert.equal(first[1], new Date(1396440000 * 1000).toLocaleString("en-US"));
+    assert.equal(first[3], "60");
+    // uPlot drew one data series on a canvas.
+    assert.equal(await page.locator("#plot .uplot canvas").count(), 1);
+    assert.equal(await page.evaluate(() => document.querySelectorAll("#plot .u-legend .u-series").length), 2);
+    await page.screenshot({ path: path.join(artifacts, "viewer-180-points.png") });
+  });
 });
 
 test("no dosimeter gives the status 6 sentence", async () => {
-  const service = await startService("present 0\n");
-  try {
-    await withPage(async (page) => {
-      await page.locator("#message").waitFor();
-      assert.equal(await page.locator("#message").textContent(),
-        "No dosimeter found: is it plugged in? On Linux, see the udev rule.");
-      assert.equal(await page.locator("#readings").isHidden(), true);
-      await page.screenshot({ path: path.join(artifacts, "viewer-no-dosimeter.png") });
-    });
-  } finally {
-    assert.equal(await service.stop(), 0);
-  }
+  await onViewer("present 0\n", async (page) => {
+    await page.locator("#message").waitFor();
+    assert.equal(await page.locator("#message").textContent(),
+      "No dosimeter found: is it plugged in? On Linux, see the udev rule.");
+    assert.equal(await page.locator("#readings").isHidden(), true);
+    await page.screenshot({ path: path.join(artifacts, "viewer-no-dosimeter.png") });
+  });
 });
 
 test("an empty log gives the status 3 sentence", async () => {
-  const service = await startService("log 0\n");
-  try {
-    await withPage(async (page) => {
-      await page.locator("#message").waitFor();
-      assert.equal(await page.locator("#message").textContent(), "The dosimeter's log is empty.");
-      assert.equal(await page.locator("#serial").textContent(), "0123456789abcd");
-    });
-  } finally {
-    assert.equal(await service.stop(), 0);
-  }
+  await onViewer("log 0\n", async (page) => {
+    await page.locator("#message").waitFor();
+    assert.equal(await page.locator("#message").textContent(), "The dosimeter's log is empty.");
+    assert.equal(await page.locator("#serial").textContent(), "0123456789abcd");
+  });
 });
 
 test("a service that is not running is named as such", async () => {
@@ -121,50 +116,40 @@ test("a service that is not running is named as such", async () => {
 });
 
 test("the log saves as CSV", async () => {
-  const service = await startService(FULL_LOG);
-  try {
-    await withPage(async (page) => {
-      await page.locator("#points tbody tr").nth(179).waitFor();
-      const [download] = await Promise.all([page.waitForEvent("download"), page.click("#save")]);
-      assert.equal(download.suggestedFilename(), "dosimeter-0123456789abcd.csv");
-      const csv = readFileSync(await download.path(), "utf8").trimEnd().split("\n");
-      assert.equal(csv.length, 181);
-      assert.equal(csv[0], "id,time,local_time,radiation,period_minutes");
-      const cells = csv[1].split(",");
-      assert.equal(cells[0], "1");
-      assert.equal(cells[1], "1396440000");
-      const table = await page.locator("#points tbody tr").first().locator("td").allTextContents();
-      assert.equal(cells.at(-2), table[2]);
-      assert.equal(cells.at(-1), "60");
-    });
-  } finally {
-    assert.equal(await service.stop(), 0);
-  }
+  await onViewer(FULL_LOG, async (page) => {
+    await page.locator("#points tbody tr").nth(179).waitFor();
+    const [download] = await Promise.all([page.waitForEvent("download"), page.click("#save")]);
+    assert.equal(download.suggestedFilename(), "dosimeter-0123456789abcd.csv");
+    const csv = readFileSync(await download.path(), "utf8").trimEnd().split("\n");
+    assert.equal(csv.length, 181);
+    assert.equal(csv[0], "id,time,local_time,radiation,period_minutes");
+    const cells = csv[1].split(",");
+    assert.equal(cells[0], "1");
+    assert.equal(cells[1], "1396440000");
+    const table = await page.locator("#points tbody tr").first().locator("td").allTextContents();
+    assert.equal(cells.at(-2), table[2]);
+    assert.equal(cells.at(-1), "60");
+  });
 });
 
 test("erase asks first, offers to save, then erases", async () => {
-  const service = await startService(FULL_LOG);
-  try {
-    await withPage(async (page) => {
-      await page.locator("#points tbody tr").nth(179).waitFor();
-      await page.click("#erase");
-      assert.equal(await page.locator("#confirm-erase").isVisible(), true);
-      assert.equal(await page.locator("#erase-save").isVisible(), true);
-      await page.click("#erase-cancel");  // nothing happens on cancel
-      await page.click("#read");
-      await page.locator("#points tbody tr").nth(179).waitFor();
-      await page.click("#erase");
-      const [download] = await Promise.all([page.waitForEvent("download"), page.click("#erase-save")]);
-      assert.equal(readFileSync(await download.path(), "utf8").trimEnd().split("\n").length, 181);
-      await page.click("#erase-confirm");
-      await page.locator("#message.ok").waitFor();
-      assert.equal(await page.locator("#message").textContent(), "The dosimeter's log was erased.");
-      assert.equal(await page.locator("#readings").isHidden(), true);
-      await page.click("#read");
-      await page.locator("#message:not(.ok)").waitFor();
-      assert.equal(await page.locator("#message").textContent(), "The dosimeter's log is empty.");
-    });
-  } finally {
-    assert.equal(await service.stop(), 0);
-  }
+  await onViewer(FULL_LOG, async (page) => {
+    await page.locator("#points tbody tr").nth(179).waitFor();
+    await page.click("#erase");
+    assert.equal(await page.locator("#confirm-erase").isVisible(), true);
+    assert.equal(await page.locator("#erase-save").isVisible(), true);
+    await page.click("#erase-cancel");  // nothing happens on cancel
+    await page.click("#read");
+    await page.locator("#points tbody tr").nth(179).waitFor();
+    await page.click("#erase");
+    const [download] = await Promise.all([page.waitForEvent("download"), page.click("#erase-save")]);
+    assert.equal(readFileSync(await download.path(), "utf8").trimEnd().split("\n").length, 181);
+    await page.click("#erase-confirm");
+    await page.locator("#message.ok").waitFor();
+    assert.equal(await page.locator("#message").textContent(), "The dosimeter's log was erased.");
+    assert.equal(await page.locator("#readings").isHidden(), true);
+    await page.click("#read");
+    await page.locator("#message:not(.ok)").waitFor();
+    assert.equal(await page.locator("#message").textContent(), "The dosimeter's log is empty.");
+  });
 });
