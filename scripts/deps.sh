@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config make libboost-dev libhidapi-dev libgtest-dev
-  libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix zip)
+  libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix zip curl python3)
 
 missing=()
 for p in "${packages[@]}"; do
