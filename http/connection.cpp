@@ -1,5 +1,6 @@
 #include "http/connection.h"
 
+#include <algorithm>
 #include <boost/asio/error.hpp>
 #include <boost/asio/write.hpp>
 
