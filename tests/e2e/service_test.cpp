@@ -174,13 +174,27 @@ TEST(ServiceSerialisation, SlowDeviceServesClientsOneAtATime) {
   EXPECT_EQ(Count(record, "close 0"), 2u);
 }
 
-TEST(ServiceLimits, OutOfDescriptorsServerWaitsWithoutSpinningAndStaysResponsive) {
-  ServiceOptions options(kTwoPointSim);
-  options.max_open_files = 24;
-  ServiceProcess service(options);
-  std::vector<int> idle;
-  for (int i = 0; i < 40; ++i) idle.push_back(Connect());
-  std::this_thread::sleep_for(200ms);  // the accepts have hit the descriptor limit by now
+// A service limited to 24 descriptors, with more idle clients than it can hold.
+class OutOfDescriptors : public ::testing::Test {
+ protected:
+  static ServiceOptions Limited() {
+    ServiceOptions options(kTwoPointSim);
+    options.max_open_files = 24;
+    return options;
+  }
+  void SetUp() override {
+    for (int i = 0; i < 40; ++i) idle_.push_back(Connect());
+    std::this_thread::sleep_for(200ms);  // the accepts have hit the descriptor limit by now
+  }
+  void TearDown() override {
+    for (int fd : idle_) close(fd);
+  }
+  ServiceProcess service_{Limited()};
+  std::vector<int> idle_;
+};
+
+TEST_F(OutOfDescriptors, ServerWaitsWithoutSpinningAndStaysResponsive) {
+  ServiceProcess& service = service_;
   const auto before = service.CpuTime();
   std::this_thread::sleep_for(1s);
   // A retry loop without a pause would burn the whole second.
@@ -188,20 +202,12 @@ TEST(ServiceLimits, OutOfDescriptorsServerWaitsWithoutSpinningAndStaysResponsive
   // Idle clients give way, one per pause, so a real request still gets through.
   EXPECT_EQ(Exchange(Get("/GetDeviceInfo?callback=f")),
             Ok(Jsonp("f", InfoAndStatus("0123456789abcd", "0"))));
-  for (int fd : idle) close(fd);
   EXPECT_EQ(service.Stop(SIGTERM), 0);
 }
 
-TEST(ServiceLimits, StopSignalEndsServerWhileItWaitsForDescriptors) {
-  ServiceOptions options(kTwoPointSim);
-  options.max_open_files = 24;
-  ServiceProcess service(options);
-  std::vector<int> idle;
-  for (int i = 0; i < 40; ++i) idle.push_back(Connect());
-  std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(service.Stop(SIGINT), 0);
-  EXPECT_EQ(service.Stderr(), "");
-  for (int fd : idle) close(fd);
+TEST_F(OutOfDescriptors, StopSignalEndsServerWhileItWaits) {
+  EXPECT_EQ(service_.Stop(SIGINT), 0);
+  EXPECT_EQ(service_.Stderr(), "");
 }
 
 class StopSignals : public ::testing::TestWithParam<int> {};
