@@ -15,7 +15,9 @@ struct Outcome {
   http::server::request request;
 };
 
-int ToInt(boost::tribool value) { return value ? 1 : !value ? 0 : 2; }
+int ToInt(boost::tribool value) {
+  return value ? 1 : !value ? 0 : 2;
+}
 
 bool Same(const http::server::request& a, const http::server::request& b) {
   if (a.method != b.method || a.uri != b.uri || a.version_major != b.version_major ||
@@ -23,7 +25,8 @@ bool Same(const http::server::request& a, const http::server::request& b) {
     return false;
   }
   for (std::size_t i = 0; i < a.headers.size(); ++i) {
-    if (a.headers[i].name != b.headers[i].name || a.headers[i].value != b.headers[i].value) return false;
+    if (a.headers[i].name != b.headers[i].name || a.headers[i].value != b.headers[i].value)
+      return false;
   }
   return true;
 }
@@ -58,7 +61,8 @@ Outcome ParseInPieces(const char* data, std::size_t size, std::uint32_t seed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   if (size < 4) return 0;
-  const std::uint32_t seed = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+  const std::uint32_t seed =
+      bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
   const char* data = reinterpret_cast<const char*>(bytes + 4);
   size -= 4;
   const Outcome whole = ParseWhole(data, size);
