@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets. `make run` starts the service,
 # `make test` runs every test (debug build, then AddressSanitizer/UBSan build).
-.PHONY: run demo test deps build-release build-dev build-asan fuzz windows-zip clean
+.PHONY: run demo test deps build-release build-dev build-asan fuzz windows-zip package format-check clean
 
 deps:
 	@scripts/deps.sh
@@ -34,12 +34,14 @@ demo: build-release
 	  ./build/release/app/dosebridge
 
 test: export DOSEBRIDGE_WERROR := ON
-test: build-dev build-asan
+test: format-check build-dev build-asan
 	ctest --preset dev
 	ctest --preset asan
 	build/dev/bench/micro_bench --benchmark_min_time=0.01
 	tests/windows/run.sh build/dev/app/dosebridge build/dev/sim/libdosebridge_sim.so
 	scripts/windows-zip.sh
+	scripts/package.sh
+	tests/packaging/package_test.sh build/dosebridge_*.deb
 	scripts/fuzz.sh 60
 
 # The Windows release: build/dosebridge-windows-x64.zip (cross-built with mingw-w64).
@@ -49,6 +51,14 @@ windows-zip: deps
 # Fuzz each target for FUZZ_SECONDS (default 60).
 fuzz: deps
 	scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)
+
+# The Debian package: build/dosebridge_<version>_amd64.deb.
+package: deps
+	scripts/package.sh
+
+# The sources as .clang-format wants them.
+format-check: deps
+	git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 clean:
 	rm -rf build

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config make libboost-dev libhidapi-dev libgtest-dev
-  libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix zip curl python3)
+  libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix zip curl python3
+  clang-format debhelper dpkg-dev lintian debootstrap)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -11,6 +12,9 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+# Node may come from elsewhere than Debian (with npm inside), so ask for the commands.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "installing: ${missing[*]}" >&2
