@@ -1,4 +1,4 @@
-// Bounds on what one client can hold of the server.
+// The bounds that the service keeps: the values app/main.cpp passes to the server.
 #pragma once
 
 #include <chrono>
@@ -6,12 +6,13 @@
 
 namespace http::server::limits {
 
-// A longer request head gets the stock 400 reply.
+// Far above any head that a browser sends for these short URIs.
 inline constexpr std::size_t max_head_size = 64 * 1024;
-// A connection that has not sent its whole head by then is closed without a reply.
 inline constexpr std::chrono::seconds head_timeout{30};
-// Open connections at once. At the cap, the one that has waited longest for its
-// head is closed to make room; with none waiting, accepting pauses.
+// Long enough for a client to read a 25 KB readout and close; short enough that
+// a client which keeps sending cannot hold a descriptor for long.
+inline constexpr std::chrono::seconds linger_timeout{2};
 inline constexpr std::size_t max_connections = 512;
+inline constexpr std::chrono::milliseconds accept_retry_delay{100};
 
 }  // namespace http::server::limits

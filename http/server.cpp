@@ -1,21 +1,13 @@
 #include "http/server.h"
 
 #include <boost/asio/error.hpp>
-#include <boost/system/system_error.hpp>
-#include <chrono>
 #include <csignal>
 
-#include "http/limits.h"
 #include "http/listen_options.h"
+#include "http/socket_step_error.h"
 
 namespace http::server {
 namespace {
-
-constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
-
-void throw_if(const boost::system::error_code& error, const char* step) {
-  if (error) throw boost::system::system_error(error, step);
-}
 
 // Errors that an immediate retry would only hit again.
 bool is_resource_exhaustion(const boost::system::error_code& error) {
@@ -26,29 +18,32 @@ bool is_resource_exhaustion(const boost::system::error_code& error) {
 
 }  // namespace
 
-server::server(const std::string& address, const std::string& port)
-    : signals_(event_loop_), acceptor_(event_loop_), accept_retry_timer_(event_loop_) {
+server::server(const server_options& options)
+    : options_(options),
+      signals_(event_loop_),
+      acceptor_(event_loop_),
+      accept_retry_timer_(event_loop_) {
   boost::system::error_code error;
   signals_.add(SIGINT, error);
-  throw_if(error, "add");
+  throw_on_step_error(error, "add");
   signals_.add(SIGTERM, error);
-  throw_if(error, "add");
+  throw_on_step_error(error, "add");
   signals_.async_wait([this](const boost::system::error_code&, int) { on_stop_signal(); });
 
   boost::asio::ip::tcp::resolver resolver(event_loop_);
-  const auto endpoints =
-      resolver.resolve(address, port, boost::asio::ip::tcp::resolver::address_configured, error);
-  throw_if(error, "resolve");
+  const auto endpoints = resolver.resolve(
+      options_.address, options_.port, boost::asio::ip::tcp::resolver::address_configured, error);
+  throw_on_step_error(error, "resolve");
   const boost::asio::ip::tcp::endpoint endpoint = *endpoints.begin();
 
   acceptor_.open(endpoint.protocol(), error);
-  throw_if(error, "open");
+  throw_on_step_error(error, "open");
   acceptor_.set_option(boost::asio::socket_base::reuse_address(reuse_address_on_listen()), error);
-  throw_if(error, "set_option");
+  throw_on_step_error(error, "set_option");
   acceptor_.bind(endpoint, error);
-  throw_if(error, "bind");
+  throw_on_step_error(error, "bind");
   acceptor_.listen(boost::asio::socket_base::max_listen_connections, error);
-  throw_if(error, "listen");
+  throw_on_step_error(error, "listen");
 
   manager_.on_connection_ended([this] { resume_accepting(); });
   accept_next();
@@ -59,7 +54,8 @@ void server::run() {
 }
 
 void server::accept_next() {
-  new_connection_ = std::make_shared<connection>(event_loop_, manager_, handler_);
+  new_connection_ =
+      std::make_shared<connection>(event_loop_, manager_, handler_, options_.connection);
   acceptor_.async_accept(new_connection_->socket(),
                          [this](const boost::system::error_code& error) { on_accept(error); });
 }
@@ -69,15 +65,15 @@ void server::on_accept(const boost::system::error_code& error) {
   if (!error) {
     manager_.start(new_connection_);
     // The newcomer counts as waiting, so idle connections can never lock it out.
-    if (manager_.size() > limits::max_connections) manager_.stop_oldest_waiting();
-    if (manager_.size() >= limits::max_connections && !manager_.has_waiting()) {
+    if (manager_.size() > options_.max_connections) manager_.stop_oldest_waiting();
+    if (manager_.size() >= options_.max_connections && !manager_.has_waiting()) {
       accepting_paused_ = true;  // the backlog holds the rest until a connection ends
       return;
     }
-  } else if (is_resource_exhaustion(error)) {
-    // Out of descriptors: free one held by an idle client, then pause, so
-    // that neither idle clients nor a retry loop can take the server over.
-    manager_.stop_oldest_waiting();
+  } else if (is_resource_exhaustion(error) && !manager_.stop_oldest_waiting()) {
+    // Out of descriptors with no idle client to evict: pause, so that a retry
+    // loop cannot take the server over. When an eviction freed a descriptor,
+    // the next accept below uses it at once.
     retry_accept_later();
     return;
   }
@@ -91,14 +87,16 @@ void server::resume_accepting() {
 }
 
 void server::retry_accept_later() {
-  accept_retry_timer_.expires_after(kAcceptRetryDelay);
+  accept_retry_timer_.expires_after(options_.accept_retry_delay);
   accept_retry_timer_.async_wait([this](const boost::system::error_code&) {
     if (acceptor_.is_open()) accept_next();
   });
 }
 
 void server::on_stop_signal() {
-  acceptor_.close();
+  boost::system::error_code error;
+  acceptor_.close(error);
+  throw_on_step_error(error, "close");
   accept_retry_timer_.cancel();
   manager_.stop_all();
 }

@@ -6,20 +6,20 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <string>
 
 #include "http/connection.h"
 #include "http/connection_manager.h"
 #include "http/request_handler.h"
+#include "http/server_options.h"
 
 namespace http::server {
 
 class server {
  public:
-  // Resolves, opens, binds and listens; throws boost::system::system_error
-  // whose text starts with the failing step ("add", "resolve", "open",
-  // "set_option", "bind", "listen").
-  server(const std::string& address, const std::string& port);
+  // Resolves, opens, binds and listens; throws socket_step_error, whose text
+  // starts with the failing step ("add", "resolve", "open", "set_option",
+  // "bind", "listen").
+  explicit server(const server_options& options);
   server(const server&) = delete;
   server& operator=(const server&) = delete;
 
@@ -33,6 +33,7 @@ class server {
   void resume_accepting();
   void on_stop_signal();
 
+  const server_options options_;
   boost::asio::io_context event_loop_;
   boost::asio::signal_set signals_;
   boost::asio::ip::tcp::acceptor acceptor_;
