@@ -16,7 +16,7 @@ when=$(date -R -d "@$(git log -1 --format=%ct)")
 cat >"$src/debian/changelog" <<CHANGES
 dosebridge ($version) unstable; urgency=medium
 
-  * Release $version. What changed: /usr/share/doc/dosebridge/CHANGELOG.md.
+  * Release $version. What changed: /usr/share/dosebridge/CHANGELOG.md.
 
  -- dosebridge developers <dosebridge@users.noreply.github.com>  $when
 CHANGES
@@ -27,4 +27,4 @@ mv "$work/dosebridge_${version}_${arch}.deb" "$deb"
 echo "$deb"
 # Errors fail the build; warnings that remain are listed and justified in
 # debian/dosebridge.lintian-overrides.
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
