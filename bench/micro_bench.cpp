@@ -3,11 +3,12 @@
 
 #include <string>
 
+#include "device/device_protocol.h"
 #include "device/device_state.h"
 #include "device/radiation_point.h"
 #include "http/request_parser.h"
 #include "service/api_request.h"
-#include "service/json_text.h"
+#include "service/device_steps.h"
 #include "service/reading_document.h"
 #include "sim/sim.h"
 
@@ -57,61 +58,33 @@ void BM_DecodeRadiation(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeRadiation);
 
-// Device traffic with the simulator, the 180-point document and its text.
-void BM_ReadoutDocument(benchmark::State& state) {
+// The 180-point readout document written from an already-read log (no device
+// traffic), into a string sized once, as a request does.
+void BM_WriteReadoutDocument(benchmark::State& state) {
   FullLog();
-  for (auto _ : state) benchmark::DoNotOptimize(BuildApiDocument("/"));
-}
-BENCHMARK(BM_ReadoutDocument);
-
-// Building the 180 point nodes from an already-read log (no device traffic).
-void BM_BuildReadoutTree(benchmark::State& state) {
-  FullLog();
-  ReadingDocument warm;
-  PutReadout(warm);
-  for (auto _ : state) {
-    ReadingDocument document;
-    PutPoints(document, device::ThePointLog(), device::ThePointLog().size());
-    benchmark::DoNotOptimize(document);
-  }
-}
-BENCHMARK(BM_BuildReadoutTree);
-
-void BM_RenderReadout(benchmark::State& state) {
-  FullLog();
-  ReadingDocument document;
-  PutReadout(document);
-  PutStatus(document, StatusOk);
+  std::string warm;
+  service::ReadingDocument read(warm);
+  service::PutReadout(read);
   std::size_t bytes = 0;
   for (auto _ : state) {
-    const std::string text = TreeToJsonText(document);
+    std::string text;
+    text.reserve(service::ReadingDocument::MaxBytes(device::kLogEntries));
+    service::ReadingDocument document(text);
+    document.PutDeviceInfo(device::TheDeviceLink());
+    document.PutPoints(device::ThePointLog());
+    document.PutStatus(service::StatusOk);
     bytes = text.size();
     benchmark::DoNotOptimize(text);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
-BENCHMARK(BM_RenderReadout);
+BENCHMARK(BM_WriteReadoutDocument);
 
-// The JSONP text: the document rendered straight behind the callback name.
-void BM_JsonpWrap(benchmark::State& state) {
-  FullLog();
-  const ReadingDocument document = BuildReadingDocument("/");
-  std::size_t bytes = 0;
-  for (auto _ : state) {
-    std::string jsonp = "jQuery3510_1702300000000(";
-    AppendJsonText(document, jsonp);
-    jsonp += ");";
-    bytes = jsonp.size();
-    benchmark::DoNotOptimize(jsonp);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-}
-BENCHMARK(BM_JsonpWrap);
-
-// A whole readout request: device traffic, document and JSONP text.
+// A whole readout request: device traffic with the simulator (362 transfers),
+// the URI cuts, and the JSONP text.
 void BM_ProcessApiRequest(benchmark::State& state) {
   FullLog();
-  for (auto _ : state) benchmark::DoNotOptimize(ProcessApiRequest("/?callback=f"));
+  for (auto _ : state) benchmark::DoNotOptimize(service::ProcessApiRequest("/?callback=f"));
 }
 BENCHMARK(BM_ProcessApiRequest);
 

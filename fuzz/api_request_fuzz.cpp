@@ -36,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (size < 1) return 0;
   ScriptDevice(bytes[0]);
   const std::string uri(reinterpret_cast<const char*>(bytes + 1), size - 1);
-  const std::string jsonp = ProcessApiRequest(uri);
+  const std::string jsonp = service::ProcessApiRequest(uri);
 
-  const std::string callback(CallbackName(uri));
+  const std::string callback(service::CallbackName(uri));
   Check(jsonp.size() >= callback.size() + 3);
   Check(jsonp.compare(0, callback.size(), callback) == 0);
   Check(jsonp[callback.size()] == '(');

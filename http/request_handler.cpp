@@ -36,7 +36,7 @@ void request_handler::serve_request(const request& req, reply& rep) {
     return;
   }
   rep.status = reply::ok;
-  std::string jsonp = ProcessApiRequest(req.uri);
+  std::string jsonp = service::ProcessApiRequest(req.uri);
   if (rep.content.empty()) {
     rep.content = std::move(jsonp);  // the usual case: no copy of the text
   } else {

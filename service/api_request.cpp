@@ -1,9 +1,15 @@
 #include "service/api_request.h"
 
-#include "service/json_text.h"
+#include "device/device_protocol.h"
+#include "service/device_steps.h"
 #include "service/reading_document.h"
 
+namespace service {
+
 namespace {
+
+constexpr std::string_view kJsonpOpen = "(";
+constexpr std::string_view kJsonpClose = ");";
 
 void RunRoute(std::string_view route_path, ReadingDocument& document) {
   if (route_path == "/Erase") {
@@ -27,30 +33,23 @@ std::string_view RoutePath(std::string_view uri) {
   return uri.substr(0, uri.find('?'));
 }
 
-// The route's document, with "Status" put last, whatever happened on the device.
-ReadingDocument BuildReadingDocument(std::string_view route_path) {
-  ReadingDocument document;
-  try {
-    RunRoute(route_path, document);
-    PutStatus(document, StatusOk);
-  } catch (DeviceStatus status) {
-    PutStatus(document, status);
-  }
-  return document;
-}
-
-std::string BuildApiDocument(std::string_view route_path) {
-  return TreeToJsonText(BuildReadingDocument(route_path));
-}
-
 std::string ProcessApiRequest(std::string_view uri) {
-  // The JSON is written straight behind the callback: the text is never copied.
-  const ReadingDocument document = BuildReadingDocument(RoutePath(uri));
   const std::string_view callback = CallbackName(uri);
   std::string jsonp;
-  jsonp.reserve(callback.size() + 1);
-  jsonp.append(callback).append("(");
-  AppendJsonText(document, jsonp);
-  jsonp.append(");");
+  // Room for a full log's readout, so that the text is never moved.
+  jsonp.reserve(callback.size() + kJsonpOpen.size() +
+                ReadingDocument::MaxBytes(device::kLogEntries) + kJsonpClose.size());
+  jsonp.append(callback).append(kJsonpOpen);
+  // "Status" goes last, whatever happened on the device.
+  ReadingDocument document(jsonp);
+  try {
+    RunRoute(RoutePath(uri), document);
+    document.PutStatus(StatusOk);
+  } catch (DeviceStatus status) {
+    document.PutStatus(status);
+  }
+  jsonp.append(kJsonpClose);
   return jsonp;
 }
+
+}  // namespace service

@@ -2,6 +2,8 @@
 // which a failing device step ends a route.
 #pragma once
 
+namespace service {
+
 enum DeviceStatus : int {
   StatusOk = 0,
   StatusConnectFailed = 1,
@@ -13,3 +15,5 @@ enum DeviceStatus : int {
   StatusSendError = 7,
   StatusBadIndex = 8,
 };
+
+}  // namespace service

@@ -1,132 +1,123 @@
 #include "service/reading_document.h"
 
 #include <charconv>
-#include <string>
-#include <vector>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string_view>
 
 #include "device/device_state.h"
+#include "service/point_texts.h"
+
+namespace service {
 
 namespace {
 
-constexpr std::size_t kPointMembers = 4;
+// The fixed pieces of the layout, each written whole.
+constexpr std::string_view kDocumentOpen = "{\n";
+constexpr std::string_view kMemberSeparator = ",\n";
+constexpr std::string_view kDocumentClose = "\n}\n";
 
-// Writes `value` in decimal into `buffer` (large enough) and returns the text.
-template <std::size_t N>
-std::string_view Decimal(char (&buffer)[N], long long value) {
-  const auto end = std::to_chars(buffer, buffer + N, value).ptr;
-  return std::string_view(buffer, static_cast<std::size_t>(end - buffer));
+constexpr std::string_view kDeviceInfoModel = "    \"DeviceInfo\":\n    {\n        \"Model\": \"";
+constexpr std::string_view kDeviceInfoSerial = "\",\n        \"SerialNumber\": \"";
+constexpr std::string_view kDeviceInfoClose = "\"\n    }";
+
+constexpr std::string_view kPointsOpen = "    \"RadiationPoints\":\n    [\n";
+constexpr std::string_view kPointsClose = "\n    ]";
+constexpr std::string_view kPointId = "        {\n            \"id\": \"";
+constexpr std::string_view kPointTime = "\",\n            \"time\": \"";
+constexpr std::string_view kPointRadiation = "\",\n            \"radiation\": \"";
+constexpr std::string_view kPointPeriod = "\",\n            \"period\": \"";
+constexpr std::string_view kPointClose = "\"\n        }";
+constexpr std::string_view kPointSeparator = ",\n";
+
+constexpr std::string_view kStatusOpen = "    \"Status\": \"";
+constexpr std::string_view kStatusClose = "\"";
+
+constexpr std::size_t kTimeDigits = std::numeric_limits<std::uint32_t>::digits10 + 1;
+constexpr std::size_t kStatusDigits = std::numeric_limits<int>::digits10 + 2;  // with a sign
+constexpr std::size_t kModelAndSerialBytes = 4 + 14;
+
+// The value texts are copied at their full capacity and the cursor then moves
+// by their size, so each point is budgeted with the capacities.
+constexpr std::size_t kMaxPointBytes =
+    kPointId.size() + IdText::kCapacity + kPointTime.size() + kTimeDigits + kPointRadiation.size() +
+    RadiationText::kCapacity + kPointPeriod.size() + PeriodText::kCapacity + kPointClose.size() +
+    kPointSeparator.size();
+
+char* Put(char* at, std::string_view piece) {
+  std::memcpy(at, piece.data(), piece.size());
+  return at + piece.size();
 }
 
-// The "period" text of every code, made once.
-std::string_view PeriodText(std::uint8_t code) {
-  static const std::vector<std::string> kTexts = [] {
-    std::vector<std::string> texts;
-    for (int c = 0; c < 256; ++c)
-      texts.push_back(IntegerText(PeriodFromCode(static_cast<std::uint8_t>(c))));
-    return texts;
-  }();
-  return kTexts[code];
+template <std::size_t Capacity>
+char* Put(char* at, const InlineText<Capacity>& text) {
+  std::memcpy(at, text.bytes, Capacity);
+  return at + text.size;
 }
 
-void FillPoint(ReadingDocument& node, const device::RadiationPoint& point) {
-  char id[8], time[16];
-  node.reserve(kPointMembers);
-  node.add_value("id", Decimal(id, static_cast<std::int8_t>(point.id())));
-  node.add_value("time", Decimal(time, point.time()));
-  node.add_value("radiation", RadiationWordText(point.radiation_word()));
-  node.add_value("period", PeriodText(point.period_code()));
+char* PutPoint(char* at, const device::RadiationPoint& point) {
+  at = Put(at, kPointId);
+  at = Put(at, IdTextOf(point.id()));
+  at = Put(at, kPointTime);
+  at = std::to_chars(at, at + kTimeDigits, point.time()).ptr;
+  at = Put(at, kPointRadiation);
+  at = Put(at, RadiationTextOf(point.radiation_word()));
+  at = Put(at, kPointPeriod);
+  at = Put(at, PeriodTextOf(point.period_code()));
+  at = Put(at, kPointClose);
+  return Put(at, kPointSeparator);
 }
 
 }  // namespace
 
-void CheckUsbResult(UsbResult result, DeviceStatus step) {
-  switch (result) {
-    case UsbOk:
-      return;
-    case UsbIoError:
-      throw StatusIoError;
-    case UsbNoDevice:
-      throw StatusNoDevice;
-    case UsbSendError:
-      throw StatusSendError;
-    case UsbBadIndex:
-      throw StatusBadIndex;
-    default:
-      throw step;
-  }
+ReadingDocument::ReadingDocument(std::string& out) : out_(out) {
+  out_.append(kDocumentOpen);
 }
 
-std::string IntegerText(long long value) {
-  char text[24];
-  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return std::string(text, end);
+void ReadingDocument::BeginMember(Stage stage) {
+  if (stage <= stage_) throw std::logic_error("reading document member out of order");
+  if (stage_ != Stage::kOpen) out_.append(kMemberSeparator);
+  stage_ = stage;
 }
 
-std::string RadiationText(double value) {
-  // General notation with 16 significant digits, exactly as %.16g in the C locale.
-  char text[32];
-  const auto end =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 16).ptr;
-  return std::string(text, end);
+void ReadingDocument::PutDeviceInfo(const device::DeviceLink& link) {
+  BeginMember(Stage::kDeviceInfo);
+  out_.append(kDeviceInfoModel)
+      .append(device::ModelText(link))
+      .append(kDeviceInfoSerial)
+      .append(device::SerialNumberText(link))
+      .append(kDeviceInfoClose);
 }
 
-const std::string& RadiationWordText(std::uint16_t word) {
-  constexpr int kMantissas = 1024;
-  static constexpr std::uint16_t kScales[] = {0x0000, 0x8000, 0xF000};  // two places, one, whole
-  static const std::vector<std::string> kTexts = [] {
-    std::vector<std::string> texts;
-    texts.reserve(3 * kMantissas);
-    for (const std::uint16_t scale : kScales) {
-      for (int m = 0; m < kMantissas; ++m) {
-        texts.push_back(
-            RadiationText(device::DecodeRadiation(static_cast<std::uint16_t>(scale | m))));
-      }
-    }
-    return texts;
-  }();
-  const int high = word & 0xF000;
-  const int scale = high == 0x8000 ? 1 : high == 0xF000 ? 2 : 0;
-  return kTexts[static_cast<std::size_t>(scale * kMantissas + (word & 0x03FF))];
+void ReadingDocument::PutPoints(const device::PointLog& log) {
+  BeginMember(Stage::kPoints);
+  const std::size_t start = out_.size();
+  out_.resize(start + kPointsOpen.size() + log.size() * kMaxPointBytes + kPointsClose.size());
+  char* at = Put(out_.data() + start, kPointsOpen);
+  for (std::size_t i = 0; i < log.size(); ++i) at = PutPoint(at, log.point(i));
+  // Drop the last point's separator, or for no points the opening line feed,
+  // which the closing line then supplies.
+  at -= log.size() > 0 ? kPointSeparator.size() : 1;
+  at = Put(at, kPointsClose);
+  out_.resize(static_cast<std::size_t>(at - out_.data()));
 }
 
-int PeriodFromCode(std::uint8_t code) {
-  static constexpr int kPeriods[] = {1, 5, 10, 30, 60, 120, 240, 360, 720, 1440};
-  return code < std::size(kPeriods) ? kPeriods[code] : -1;
+void ReadingDocument::PutStatus(DeviceStatus status) {
+  BeginMember(Stage::kClosed);
+  char digits[kStatusDigits];
+  const auto end = std::to_chars(digits, digits + kStatusDigits, static_cast<int>(status)).ptr;
+  out_.append(kStatusOpen)
+      .append(digits, static_cast<std::size_t>(end - digits))
+      .append(kStatusClose)
+      .append(kDocumentClose);
 }
 
-void PutStatus(ReadingDocument& document, DeviceStatus status) {
-  document.add("Status", ReadingDocument(IntegerText(status)));
+std::size_t ReadingDocument::MaxBytes(std::size_t points) {
+  return kDocumentOpen.size() + 2 * kMemberSeparator.size() + kDeviceInfoModel.size() +
+         kDeviceInfoSerial.size() + kDeviceInfoClose.size() + kModelAndSerialBytes +
+         kPointsOpen.size() + points * kMaxPointBytes + kPointsClose.size() + kStatusOpen.size() +
+         kStatusDigits + kStatusClose.size() + kDocumentClose.size();
 }
 
-void PutDeviceInfo(ReadingDocument& document) {
-  const device::DeviceLink& link = device::TheDeviceLink();
-  ReadingDocument& info = document.add("DeviceInfo");
-  info.add("Model", ReadingDocument(device::ModelText(link)));
-  info.add("SerialNumber", ReadingDocument(device::SerialNumberText(link)));
-}
-
-std::int32_t ReadLogWithDeviceInfo(ReadingDocument& document) {
-  CheckUsbResult(UsbConnect(), StatusConnectFailed);
-  std::int32_t count = 0;
-  const UsbResult read = UsbReadAll(&count);
-  PutDeviceInfo(document);
-  CheckUsbResult(read, StatusReadFailed);
-  return count;
-}
-
-void PutReadout(ReadingDocument& document) {
-  const std::int32_t count = ReadLogWithDeviceInfo(document);
-  if (count == 0) throw StatusNoPoints;
-  PutPoints(document, device::ThePointLog(), static_cast<std::size_t>(count));
-}
-
-void PutPoints(ReadingDocument& document, const device::PointLog& log, std::size_t count) {
-  ReadingDocument& points = document.add("RadiationPoints");
-  points.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) FillPoint(points.add(""), log.point(i));
-}
-
-void EraseLog() {
-  CheckUsbResult(UsbConnect(), StatusConnectFailed);
-  CheckUsbResult(UsbErase(), StatusEraseFailed);
-}
+}  // namespace service

@@ -1,38 +1,46 @@
-// The builders that drive the device and fill one request's reading document.
+// One reading document, written straight to its JSON text member by member.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 
-#include "device/export.h"
+#include "device/device_protocol.h"
 #include "device/point_log.h"
 #include "service/device_status.h"
-#include "service/document_tree.h"
 
-// Returns on UsbOk; otherwise throws the DeviceStatus for the result, or
-// `step` for a value that is no UsbResult.
-void CheckUsbResult(UsbResult result, DeviceStatus step);
+namespace service {
 
-// Appends "Status" with the code as decimal text.
-void PutStatus(ReadingDocument& document, DeviceStatus status);
-// Appends "DeviceInfo" with the model and serial number of the device link as it is now.
-void PutDeviceInfo(ReadingDocument& document);
-// Connects and reads the whole log, then appends "DeviceInfo", so that it shows
-// the serial number that this read delivered. Throws on a failed step;
-// returns the number of points read.
-std::int32_t ReadLogWithDeviceInfo(ReadingDocument& document);
-// ReadLogWithDeviceInfo, then "RadiationPoints"; throws StatusNoPoints for an empty log.
-void PutReadout(ReadingDocument& document);
-// Appends "RadiationPoints" with the first `count` points of `log`.
-void PutPoints(ReadingDocument& document, const device::PointLog& log, std::size_t count);
-// Connects and erases the device's log. Throws on a failed step.
-void EraseLog();
+// Appends the document to a string that the caller owns, in the one order
+// clients know: "DeviceInfo", then "RadiationPoints", then "Status", each at
+// most once and "Status" always, last. Objects and arrays open on their own
+// line below their key, members are indented by four spaces per level, every
+// value is a string, and the text ends with a line feed. The document is
+// complete once PutStatus has returned. A member out of order throws
+// std::logic_error and writes nothing.
+class ReadingDocument {
+ public:
+  // The document starts at the end of `out`, which must outlive this writer.
+  explicit ReadingDocument(std::string& out);
 
-// The value texts: plain decimal integers, and %.16g for radiation values.
-std::string IntegerText(long long value);
-std::string RadiationText(double value);
-// RadiationText(DecodeRadiation(word)), from a table made once: a word has
-// only 3 x 1024 distinct values.
-const std::string& RadiationWordText(std::uint16_t word);
-// The "period" value for a logging-period code; -1 for unknown codes.
-int PeriodFromCode(std::uint8_t code);
+  // "DeviceInfo" with the model and serial number the link holds now.
+  void PutDeviceInfo(const device::DeviceLink& link);
+  // "RadiationPoints" with every point of `log`, in log order.
+  void PutPoints(const device::PointLog& log);
+  // "Status" with the code as decimal text; closes the document.
+  void PutStatus(DeviceStatus status);
+
+  // An upper bound of a document's size with up to `points` points, to size
+  // the output string once.
+  static std::size_t MaxBytes(std::size_t points);
+
+ private:
+  enum class Stage { kOpen, kDeviceInfo, kPoints, kClosed };
+
+  // Checks that a member of `stage` may follow, and starts it.
+  void BeginMember(Stage stage);
+
+  std::string& out_;
+  Stage stage_ = Stage::kOpen;
+};
+
+}  // namespace service

@@ -28,6 +28,36 @@ inline std::string InfoAndStatus(const char* serial, const char* status) {
          "}\n";
 }
 
+// A readout of one point from the device of kTwoPointExample, with the given value texts.
+inline std::string OnePointReadout(const char* id, const char* time, const char* radiation,
+                                   const char* period) {
+  return "{\n"
+         "    \"DeviceInfo\":\n"
+         "    {\n"
+         "        \"Model\": \"1212\",\n"
+         "        \"SerialNumber\": \"0123456789abcd\"\n"
+         "    },\n"
+         "    \"RadiationPoints\":\n"
+         "    [\n"
+         "        {\n"
+         "            \"id\": \"" +
+         std::string(id) +
+         "\",\n"
+         "            \"time\": \"" +
+         time +
+         "\",\n"
+         "            \"radiation\": \"" +
+         radiation +
+         "\",\n"
+         "            \"period\": \"" +
+         period +
+         "\"\n"
+         "        }\n"
+         "    ],\n"
+         "    \"Status\": \"0\"\n"
+         "}\n";
+}
+
 inline const char kTwoPointExample[] =
     "{\n"
     "    \"DeviceInfo\":\n"

@@ -55,7 +55,7 @@ TEST_F(RequestHandlerTest, OkWithJsonpAndTwoHeadersInOrder) {
   const reply rep = Serve("/GetDeviceInfo?callback=f");
   EXPECT_EQ(rep.status, reply::ok);
   sim::FillRealisticLog(3);
-  EXPECT_EQ(rep.content, ProcessApiRequest("/GetDeviceInfo?callback=f"));
+  EXPECT_EQ(rep.content, service::ProcessApiRequest("/GetDeviceInfo?callback=f"));
   ASSERT_EQ(rep.headers.size(), 2u);
   EXPECT_EQ(rep.headers[0].name, "Content-Length");
   EXPECT_EQ(rep.headers[0].value, std::to_string(rep.content.size()));

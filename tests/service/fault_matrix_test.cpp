@@ -56,7 +56,7 @@ TEST(FaultMatrix, EveryFaultGivesSpecifiedStatusAndClosesTheDevice) {
             sim::Reset();
             sim::FillRealisticLog(180);
             sim::AddFault(transfer, command, index, result);
-            const std::string json = BuildApiDocument(RoutePathOf(route));
+            const std::string json = service::ProcessApiRequest(RoutePathOf(route));
             const std::string expected =
                 std::to_string(ExpectedStatus(route, transfer, command, result));
             ASSERT_EQ(StatusOf(json), expected)
