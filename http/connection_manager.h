@@ -27,7 +27,6 @@ class connection_manager {
   void head_complete(const connection_ptr& c);
   // Stops the connection that has waited longest for its head; false if none waits.
   bool stop_oldest_waiting();
-  bool has_waiting() const { return !waiting_.empty(); }
   std::size_t size() const { return connections_.size(); }
 
   // Called after `stop` has removed a connection.

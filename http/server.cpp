@@ -63,11 +63,14 @@ void server::accept_next() {
 void server::on_accept(const boost::system::error_code& error) {
   if (!acceptor_.is_open()) return;
   if (!error) {
+    // At the cap, the connection that has waited longest for its head makes
+    // room, so idle clients can never lock a newcomer out.
+    if (manager_.size() >= options_.max_connections) manager_.stop_oldest_waiting();
     manager_.start(new_connection_);
-    // The newcomer counts as waiting, so idle connections can never lock it out.
-    if (manager_.size() > options_.max_connections) manager_.stop_oldest_waiting();
-    if (manager_.size() >= options_.max_connections && !manager_.has_waiting()) {
-      accepting_paused_ = true;  // the backlog holds the rest until a connection ends
+    if (manager_.size() > options_.max_connections) {
+      // Every other connection is being served or lingers: the newcomer is let
+      // in all the same, and the backlog holds the rest until a connection ends.
+      accepting_paused_ = true;
       return;
     }
   } else if (is_resource_exhaustion(error) && !manager_.stop_oldest_waiting()) {

@@ -42,7 +42,7 @@ class server {
   connection_manager manager_;
   connection_ptr new_connection_;
   request_handler handler_;
-  // At the connection cap with nobody waiting for a head: no accept is pending.
+  // Over the connection cap with nobody to evict: no accept is pending.
   bool accepting_paused_ = false;
 };
 

@@ -23,7 +23,8 @@ struct server_options {
   std::string port;
   connection_limits connection;
   // Open connections at once. At the cap, the one that has waited longest for
-  // its head is closed to make room; with none waiting, accepting pauses.
+  // its head is closed to make room; with none waiting, the newcomer comes in
+  // all the same and accepting pauses until a connection ends.
   std::size_t max_connections;
   // Out of descriptors with nobody to evict: the pause before the next accept.
   std::chrono::milliseconds accept_retry_delay;
