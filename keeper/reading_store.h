@@ -1,0 +1,69 @@
+// The keeper's SQLite database of readings.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "keeper/reading.h"
+#include "keeper/sqlite_handle.h"
+
+namespace keeper {
+
+// How long a store waits for another program's lock before it gives up.
+inline constexpr std::chrono::milliseconds kBusyTimeout{5000};
+
+class StoreOpenError : public std::runtime_error {
+ public:
+  StoreOpenError(const std::string& what, bool not_keeper_database)
+      : std::runtime_error(what), not_keeper_database_(not_keeper_database) {}
+  // True: the file is something else (or corrupt) and must be left alone.
+  // False: the place is not usable now (read-only, full, locked); try later.
+  bool not_keeper_database() const { return not_keeper_database_; }
+
+ private:
+  bool not_keeper_database_;
+};
+
+struct SerialSummary {
+  std::string serial;
+  std::int64_t kept = 0;
+  double newest_radiation = 0;
+  std::int64_t newest_time = 0;
+};
+
+// Walks the kept readings in time order.
+class HistoryCursor {
+ public:
+  explicit HistoryCursor(SqliteStatement statement) : statement_(std::move(statement)) {}
+  bool Next(Reading* reading);
+
+ private:
+  SqliteStatement statement_;
+};
+
+class ReadingStore {
+ public:
+  // Opens the database, making it (and its folder) when there is none.
+  static ReadingStore OpenForKeeping(const std::string& path);
+  // Opens an existing database without changing it.
+  static ReadingStore OpenForReading(const std::string& path);
+
+  // Stores the readings not kept yet, all in one transaction, and returns how
+  // many were new. Writes nothing when none is new. Throws SqliteError.
+  int Keep(const std::vector<Reading>& readings);
+  std::int64_t CountForSerial(const std::string& serial);
+  std::vector<SerialSummary> Summaries();
+  HistoryCursor History(std::int64_t since);
+
+ private:
+  explicit ReadingStore(SqliteConnection connection) : db_(std::move(connection)) {}
+  bool IsKept(SqliteStatement& lookup, const Reading& reading);
+
+  SqliteConnection db_;
+};
+
+}  // namespace keeper
