@@ -1,17 +1,13 @@
 #include "tests/e2e/service_process.h"
 
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -28,16 +24,17 @@ std::string MakeTempDir() {
   return name;
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
   // Write and rename, so the service never reads a half-written script.
-  const std::string temp = path + ".new";
+  std::filesystem::path temp = path;
+  temp += ".new";
   std::ofstream(temp) << text;
-  std::rename(temp.c_str(), path.c_str());
+  std::filesystem::rename(temp, path);
 }
 
 }  // namespace
 
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -45,13 +42,13 @@ std::string ReadFile(const std::string& path) {
 }
 
 ServiceProcess::ServiceProcess(const ServiceOptions& options) : dir_(MakeTempDir()) {
-  config_path_ = dir_ + "/sim.conf";
-  WriteFile(config_path_, options.sim_config + "\nrecord " + dir_ + "/sim.record\n");
+  config_path_ = dir_ / "sim.conf";
+  RewriteSimConfig(options.sim_config);
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
-    const int out = open((dir_ + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open((dir_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
     dup2(err, 2);
     if (options.preload_sim) {
@@ -73,7 +70,7 @@ ServiceProcess::ServiceProcess(const ServiceOptions& options) : dir_(MakeTempDir
     execv(DOSEBRIDGE_BINARY, argv.data());
     _exit(127);
   }
-  if (options.wait_until_listening && !WaitUntilListening(10s)) {
+  if (options.wait_until_listening && !client::WaitUntilListening(kService, 10s)) {
     throw std::runtime_error("service did not start listening: " + Stderr());
   }
 }
@@ -83,7 +80,8 @@ ServiceProcess::~ServiceProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  std::system(("rm -rf " + dir_).c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
 }
 
 int ServiceProcess::WaitForExit() {
@@ -104,7 +102,7 @@ int ServiceProcess::Stop(int signal_number) {
 }
 
 void ServiceProcess::RewriteSimConfig(const std::string& text) {
-  WriteFile(config_path_, text + "\nrecord " + dir_ + "/sim.record\n");
+  WriteFile(config_path_, text + "\nrecord " + (dir_ / "sim.record").string() + "\n");
 }
 
 std::chrono::milliseconds ServiceProcess::CpuTime() const {
@@ -118,82 +116,21 @@ std::chrono::milliseconds ServiceProcess::CpuTime() const {
 }
 
 std::string ServiceProcess::Stdout() const {
-  return ReadFile(dir_ + "/stdout");
+  return ReadFile(dir_ / "stdout");
 }
 std::string ServiceProcess::Stderr() const {
-  return ReadFile(dir_ + "/stderr");
+  return ReadFile(dir_ / "stderr");
 }
 std::string ServiceProcess::SimRecord() const {
-  return ReadFile(dir_ + "/sim.record");
+  return ReadFile(dir_ / "sim.record");
 }
 
-int Connect() {
-  addrinfo hints{};
-  hints.ai_flags = AI_ADDRCONFIG;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* found = nullptr;
-  if (getaddrinfo("localhost", "5000", &hints, &found) != 0 || !found) return -1;
-  const int fd = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-  if (fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
-    close(fd);
-    freeaddrinfo(found);
-    return -1;
-  }
-  freeaddrinfo(found);
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return fd;
-}
-
-bool WaitUntilListening(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const int fd = Connect();
-    if (fd >= 0) {
-      close(fd);
-      return true;
-    }
-    std::this_thread::sleep_for(10ms);
-  }
-  return false;
-}
-
-void SendAll(int fd, const std::string& bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    sent += static_cast<std::size_t>(n);
-  }
-}
-
-std::string ReadToEnd(int fd, std::chrono::milliseconds limit, bool* closed) {
-  std::string bytes;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  if (closed) *closed = false;
-  char chunk[65536];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd p{fd, POLLIN, 0};
-    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return bytes;
-    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-    if (n <= 0) {
-      if (closed) *closed = true;
-      return bytes;
-    }
-    bytes.append(chunk, static_cast<std::size_t>(n));
-  }
+client::Socket Connect() {
+  return client::Connect(kService);
 }
 
 std::string Exchange(const std::string& bytes) {
-  const int fd = Connect();
-  if (fd < 0) return "<no connection>";
-  SendAll(fd, bytes);
-  std::string reply = ReadToEnd(fd, 60s);
-  close(fd);
-  return reply;
+  return client::Exchange(kService, bytes);
 }
 
 }  // namespace e2e

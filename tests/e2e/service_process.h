@@ -5,10 +5,16 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/http/socket_client.h"
+
 namespace e2e {
+
+// Where the service listens: the first address that "localhost" resolves to.
+inline const client::Endpoint kService{"localhost", "5000"};
 
 struct ServiceOptions {
   ServiceOptions(std::string sim = {})
@@ -44,22 +50,17 @@ class ServiceProcess {
   std::chrono::milliseconds CpuTime() const;
 
  private:
-  std::string dir_;
-  std::string config_path_;
+  std::filesystem::path dir_;
+  std::filesystem::path config_path_;
   pid_t pid_ = -1;
   int status_ = -1;
 };
 
-// A connected client socket to localhost:5000 (the first address that
-// "localhost" resolves to, as the server uses); -1 on failure.
-int Connect();
-bool WaitUntilListening(std::chrono::milliseconds limit);
-void SendAll(int fd, const std::string& bytes);
-// Reads until end of stream or `limit`; `closed` tells whether end of stream came.
-std::string ReadToEnd(int fd, std::chrono::milliseconds limit, bool* closed = nullptr);
-// Connects, sends the bytes and reads the whole reply.
+client::Socket Connect();
+// Connects, sends the bytes and reads the whole reply; "<no end of stream>"
+// follows unless the service closed right behind the reply's last byte.
 std::string Exchange(const std::string& bytes);
 
-std::string ReadFile(const std::string& path);
+std::string ReadFile(const std::filesystem::path& path);
 
 }  // namespace e2e

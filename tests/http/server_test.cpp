@@ -11,12 +11,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <future>
 #include <optional>
 #include <thread>
 
 #include "sim/sim.h"
+#include "tests/golden/documents.h"
 #include "tests/http/socket_client.h"
 #include "tests/http/stock_reply.h"
 
@@ -29,6 +29,9 @@ using client::End;
 constexpr std::size_t kMaxHead = 1024;
 constexpr std::size_t kMaxConnections = 4;
 const char kStatusSix[] = "f({\n    \"Status\": \"6\"\n}\n);";
+const char kTwoPointSim[] =
+    "entry 0 00 01 01 c0 fb 3b 53 0c 00 00 00 00 00 00 00\n"
+    "entry 1 00 01 02 fc fb 3b 53 52 80 04 00 00 00 00 00\n";
 const char kReadoutEnd[] = "    \"Status\": \"0\"\n}\n);";
 
 server_options ShortLimits() {
@@ -98,6 +101,95 @@ class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override { sim::Reset(); }
 };
+
+std::string Ok(const std::string& body) {
+  return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nContent-Type: text/javascript\r\n\r\n" + body;
+}
+
+std::string Jsonp(const std::string& callback, const std::string& json) {
+  return callback + "(" + json + ");";
+}
+
+const std::string kInfo = Ok(Jsonp("f", golden::InfoAndStatus("0123456789abcd", "0")));
+const std::string kTwoPoints = Ok(Jsonp("f", golden::kTwoPointExample));
+const std::string kErased = Ok("f({\n    \"Status\": \"0\"\n}\n);");
+
+TEST_F(ServerTest, HeadSentOneByteAtATime) {
+  RunningServer server;
+  const client::Socket socket = client::Connect(server.endpoint());
+  for (const char c : Get("/GetDeviceInfo?callback=f")) {
+    client::SendAll(socket, std::string(1, c));
+    std::this_thread::sleep_for(1ms);
+  }
+  End end = End::kTimeOut;
+  EXPECT_EQ(client::ReadToEnd(socket, 5s, &end), kInfo);
+  EXPECT_EQ(end, End::kEndOfStream);
+}
+
+TEST_F(ServerTest, HeadLongerThanOneReadBuffer) {
+  server_options options = ShortLimits();
+  options.connection.max_head_size = 64 * 1024;
+  RunningServer server(options);
+  const std::string head =
+      "GET /GetDeviceInfo?callback=f HTTP/1.1\r\nX-Long: " + std::string(40000, 'a') + "\r\n\r\n";
+  EXPECT_EQ(client::Exchange(server.endpoint(), head), kInfo);
+}
+
+TEST_F(ServerTest, MalformedHeadGetsStockReplyWithoutTouchingTheDevice) {
+  RunningServer server;
+  EXPECT_EQ(client::Exchange(server.endpoint(), "GET /Erase?cb=f http/1.0\r\n\r\n"),
+            stock::kBadRequestReply);
+  EXPECT_EQ(sim::OpenCalls(), 0);
+}
+
+TEST_F(ServerTest, SecondRequestInSameSegmentIsDiscarded) {
+  sim::ApplyConfig(kTwoPointSim);
+  RunningServer server;
+  EXPECT_EQ(
+      client::Exchange(server.endpoint(), Get("/GetDeviceInfo?callback=f") + Get("/Erase?cb=g")),
+      kInfo);
+  EXPECT_EQ(sim::OpenCalls(), 1);
+  // The log was not erased.
+  EXPECT_EQ(client::Exchange(server.endpoint(), Get("/?callback=f")), kTwoPoints);
+}
+
+TEST_F(ServerTest, HalfAHeadThenCloseGetsNoReplyAndServingGoesOn) {
+  sim::ApplyConfig(kTwoPointSim);
+  RunningServer server;
+  {
+    const client::Socket socket = client::Connect(server.endpoint());
+    client::SendAll(socket, "GET /Erase?cb=f HTTP/1.1\r\nHo");
+    shutdown(socket.fd(), SHUT_WR);
+    End end = End::kTimeOut;
+    EXPECT_EQ(client::ReadToEnd(socket, 5s, &end), "");
+    EXPECT_EQ(end, End::kEndOfStream);
+  }
+  EXPECT_EQ(client::Exchange(server.endpoint(), Get("/?callback=f")), kTwoPoints);
+}
+
+TEST_F(ServerTest, AnyMethodIsServedLikeGet) {
+  sim::ApplyConfig(kTwoPointSim);
+  RunningServer server;
+  EXPECT_EQ(client::Exchange(server.endpoint(),
+                             "POST /Erase?cb=f HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc"),
+            kErased);
+  EXPECT_EQ(client::Exchange(server.endpoint(), "HEAD /?cb=f HTTP/1.1\r\n\r\n"),
+            Ok(Jsonp("f", golden::InfoAndStatus("0123456789abcd", "3"))));
+}
+
+TEST_F(ServerTest, SlowDeviceServesClientsOneAtATime) {
+  sim::ApplyConfig(kTwoPointSim);
+  sim::SetDelay(1ms);  // a readout holds the device for about 0.4 s
+  RunningServer server;
+  auto client = [&server] { return client::Exchange(server.endpoint(), Get("/?callback=f")); };
+  auto first = std::async(std::launch::async, client);
+  auto second = std::async(std::launch::async, client);
+  EXPECT_EQ(first.get(), kTwoPoints);
+  EXPECT_EQ(second.get(), kTwoPoints);
+  EXPECT_EQ(sim::OpenCalls(), 2);
+  EXPECT_EQ(sim::MaxOpenHandles(), 1) << "device sessions overlapped";
+}
 
 // A client that sends more after its head and reads slowly through a small
 // window must still get the whole reply and then a clean end of stream.
