@@ -35,6 +35,11 @@ bare_root_open() {
   mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
   mount -t tmpfs tmpfs "$root/run"
   mount -t tmpfs tmpfs "$root/tmp"
+  # Downloaded package lists and packages are kept between roots: each root
+  # still starts bare, but apt fetches only what changed.
+  mkdir -p "$bare_cache/apt-lists/partial" "$bare_cache/apt-archives/partial"
+  mount --bind "$bare_cache/apt-lists" "$root/var/lib/apt/lists"
+  mount --bind "$bare_cache/apt-archives" "$root/var/cache/apt/archives"
 }
 
 # Ends what still runs in the root at $1, unmounts and removes it.
@@ -47,7 +52,7 @@ bare_root_close() {
   done
   sleep 0.2
   local m
-  for m in tmp run dev sys proc; do
+  for m in var/cache/apt/archives var/lib/apt/lists tmp run dev sys proc; do
     mountpoint -q "$root/$m" && umount -R "$root/$m" 2>/dev/null || umount -lR "$root/$m" 2>/dev/null || true
   done
   # Never follow a mount into the host.
