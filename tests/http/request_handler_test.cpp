@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "device/device_state.h"
-#include "service/api_request.h"
 #include "sim/sim.h"
+#include "tests/golden/documents.h"
+#include "tests/http/stock_reply.h"
 
 namespace http::server {
 namespace {
@@ -51,31 +54,30 @@ class RequestHandlerTest : public ::testing::Test {
 };
 
 TEST_F(RequestHandlerTest, OkWithJsonpAndTwoHeadersInOrder) {
-  sim::FillRealisticLog(3);
   const reply rep = Serve("/GetDeviceInfo?callback=f");
   EXPECT_EQ(rep.status, reply::ok);
-  sim::FillRealisticLog(3);
-  EXPECT_EQ(rep.content, service::ProcessApiRequest("/GetDeviceInfo?callback=f"));
+  EXPECT_EQ(rep.content, "f(" + golden::InfoAndStatus("0123456789abcd", "0") + ");");
   ASSERT_EQ(rep.headers.size(), 2u);
   EXPECT_EQ(rep.headers[0].name, "Content-Length");
-  EXPECT_EQ(rep.headers[0].value, std::to_string(rep.content.size()));
+  EXPECT_EQ(rep.headers[0].value, "123");
   EXPECT_EQ(rep.headers[1].name, "Content-Type");
   EXPECT_EQ(rep.headers[1].value, "text/javascript");
 }
 
-TEST_F(RequestHandlerTest, LargeContentLengthHasNoSeparators) {
-  sim::FillRealisticLog(180);
+TEST_F(RequestHandlerTest, LargeContentLengthIsPlainDigits) {
+  sim::FillRealisticLog(sim::kEntries);
   const reply rep = Serve("/?cb=f");
   ASSERT_GT(rep.content.size(), 9999u);
-  EXPECT_EQ(rep.headers[0].value, std::to_string(rep.content.size()));
-  EXPECT_EQ(rep.headers[0].value.find_first_not_of("0123456789"), std::string::npos);
+  const std::string& length = rep.headers[0].value;
+  EXPECT_EQ(length.find_first_not_of("0123456789"), std::string::npos) << length;
+  EXPECT_EQ(std::stoul(length), rep.content.size());
 }
 
 TEST_F(RequestHandlerTest, BadEscapeGivesStockReplyWithoutTouchingDevice) {
   for (const char* uri : {"/GetDeviceInfo?callback=%zz", "/x?cb=a%2", "/Erase?cb=%0x"}) {
     const reply rep = Serve(uri);
     EXPECT_EQ(rep.status, reply::bad_request) << uri;
-    EXPECT_EQ(rep.content, bad_request_reply().content);
+    EXPECT_EQ(rep.content, stock::kBadRequestBody);
     ASSERT_EQ(rep.headers.size(), 2u);
     EXPECT_EQ(rep.headers[0].value, "89");
   }
