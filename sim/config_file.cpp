@@ -8,6 +8,7 @@
 //   fault send|fetch <command> <index|*> <result>
 //   delay_us <microseconds>         per transfer
 //   record <path>                   append an event trail to this file
+//   throw bad_alloc                 hid_open throws std::bad_alloc
 //
 // Blank lines and lines starting with # are skipped.
 #include <cstdlib>
@@ -84,6 +85,10 @@ bool ApplyLine(const std::string& line) {
     long long micros = 0;
     if (!(in >> micros) || micros < 0) return false;
     SetDelay(std::chrono::microseconds{micros});
+  } else if (key == "throw") {
+    std::string what;
+    if (!(in >> what) || what != "bad_alloc") return false;
+    SetThrowOnOpen(true);
   } else if (key == "record") {
     std::string path;
     if (!(in >> path)) return false;
@@ -132,7 +137,8 @@ void ReloadConfigIfChanged() {
   for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
   std::fclose(file);
   const std::string error_line = ApplyConfig(text);
-  if (!error_line.empty()) std::fprintf(stderr, "dosebridge sim: %s: bad %s\n", path, error_line.c_str());
+  if (!error_line.empty())
+    std::fprintf(stderr, "dosebridge sim: %s: bad %s\n", path, error_line.c_str());
 }
 
 // Preloaded into a process, read the script before the process runs: it may

@@ -21,6 +21,7 @@ Model& TheModel() {
 
 void Model::ResetScript() {
   present = true;
+  throw_on_open = false;
   identify_answer = Report{0x00, 0x52, 0x01, 0x12, 0x12};
   serial = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
   entries = {};
@@ -139,6 +140,11 @@ void AddFault(Transfer transfer, std::uint8_t command, int index, int result) {
 
 void SetDelay(std::chrono::microseconds per_transfer) {
   TheModel().delay_us = per_transfer.count();
+}
+
+void SetThrowOnOpen(bool throws) {
+  std::lock_guard<std::mutex> lock(TheModel().mutex);
+  TheModel().throw_on_open = throws;
 }
 
 void KeepHistory(bool keep) {

@@ -30,6 +30,7 @@ struct Model {
   std::mutex mutex;
   // Scripted behaviour.
   bool present = true;
+  bool throw_on_open = false;
   Report identify_answer{};
   std::array<std::uint8_t, 7> serial{};
   std::array<Report, kEntries> entries{};

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <thread>
 
 #include "device/export.h"
@@ -40,13 +41,16 @@ std::string Hex(const unsigned char* data, size_t length) {
 
 extern "C" {
 
-DOSEBRIDGE_EXPORT hid_device* hid_open(unsigned short vendor_id,
-                                                            unsigned short product_id,
-                                                            const wchar_t* serial_number) {
+DOSEBRIDGE_EXPORT hid_device* hid_open(unsigned short vendor_id, unsigned short product_id,
+                                       const wchar_t* serial_number) {
   sim::ReloadConfigIfChanged();
   Model& model = TheModel();
   std::lock_guard<std::mutex> lock(model.mutex);
   ++model.open_calls;
+  if (model.throw_on_open) {
+    model.Record("open throw");
+    throw std::bad_alloc();
+  }
   if (!model.present || vendor_id != 0x03EB || product_id != 0x5603 || serial_number) {
     model.Record("open none");
     return nullptr;
@@ -58,9 +62,8 @@ DOSEBRIDGE_EXPORT hid_device* hid_open(unsigned short vendor_id,
   return device;
 }
 
-DOSEBRIDGE_EXPORT int hid_send_feature_report(hid_device* device,
-                                                                   const unsigned char* data,
-                                                                   size_t length) {
+DOSEBRIDGE_EXPORT int hid_send_feature_report(hid_device* device, const unsigned char* data,
+                                              size_t length) {
   Pause();
   Model& model = TheModel();
   std::lock_guard<std::mutex> lock(model.mutex);
@@ -82,9 +85,8 @@ DOSEBRIDGE_EXPORT int hid_send_feature_report(hid_device* device,
   return result;
 }
 
-DOSEBRIDGE_EXPORT int hid_get_feature_report(hid_device* device,
-                                                                  unsigned char* data,
-                                                                  size_t length) {
+DOSEBRIDGE_EXPORT int hid_get_feature_report(hid_device* device, unsigned char* data,
+                                             size_t length) {
   Pause();
   Model& model = TheModel();
   std::lock_guard<std::mutex> lock(model.mutex);

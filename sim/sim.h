@@ -38,6 +38,8 @@ void FillRealisticLog(std::uint32_t count);
 // reach the device, and a failed fetch leaves the buffer untouched.
 void AddFault(Transfer transfer, std::uint8_t command, int index, int result);
 void SetDelay(std::chrono::microseconds per_transfer);
+// Makes hid_open throw std::bad_alloc: an exception the device layer does not expect.
+void SetThrowOnOpen(bool throws);
 // Whether SentRequests and FetchBuffersZeroed collect (on after Reset).
 void KeepHistory(bool keep);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "sim/sim.h"
 
 namespace device {
@@ -163,6 +165,15 @@ TEST_F(DeviceProtocolTest, ConnectWithoutDeviceIsNoDevice) {
   EXPECT_EQ(UsbConnect(link_), UsbNoDevice);
   ExpectClosed();
   EXPECT_TRUE(sim::SentRequests().empty());
+}
+
+TEST_F(DeviceProtocolTest, ExceptionFromOpenPassesThroughAndLeavesLinkClosed) {
+  ASSERT_EQ(sim::ApplyConfig("throw bad_alloc\n"), "");
+  sim::KeepHistory(true);  // a script turns the records off
+  EXPECT_THROW(UsbConnect(link_), std::bad_alloc);
+  ExpectClosed();
+  EXPECT_TRUE(sim::SentRequests().empty());
+  EXPECT_EQ(sim::ApplyConfig("throw logic_error\n"), "line 1: throw logic_error");
 }
 
 TEST_F(DeviceProtocolTest, ConnectOnOpenLinkClosesOldHandle) {
