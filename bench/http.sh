@@ -3,13 +3,15 @@
 # points) against nginx serving the same reply bodies as static files, both
 # pinned to CPU 0 and driven by wrk on CPU 1, one request per connection.
 #
-#   bench/http.sh            full run (about 5 minutes)
-#   DURATION=3 bench/http.sh shorter runs
+#   bench/http.sh                      full run (about 6 minutes)
+#   DURATION=3 bench/http.sh           shorter runs
+#   BUILD_DIR=build/mine bench/http.sh another release build directory
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 duration=${DURATION:-10}
 connections=${CONNECTIONS:-"1 10 50"}
+build=$root/${BUILD_DIR:-build/release}
 
 need=()
 command -v wrk >/dev/null || need+=(wrk)
@@ -20,8 +22,8 @@ if [ ${#need[@]} -gt 0 ]; then
   $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 scripts/deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target dosebridge dosebridge_sim micro_bench >/dev/null
+cmake --preset release -B "$build" >/dev/null
+cmake --build "$build" --target dosebridge dosebridge_sim micro_bench >/dev/null
 
 work=$(mktemp -d /tmp/dosebridge-bench-XXXXXX)
 service_pid=""
@@ -40,8 +42,8 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 ticks_per_second=$(getconf CLK_TCK)
 
 start_service() {  # $1: simulator script
-  LD_PRELOAD=$root/build/release/sim/libdosebridge_sim.so DOSEBRIDGE_SIM=$1 \
-    taskset -c 0 "$root/build/release/app/dosebridge" &
+  LD_PRELOAD=$build/sim/libdosebridge_sim.so DOSEBRIDGE_SIM=$1 \
+    taskset -c 0 "$build/app/dosebridge" &
   service_pid=$!
   for _ in $(seq 100); do curl -s -o /dev/null http://localhost:5000/x && return; sleep 0.05; done
   echo "service did not start" >&2; exit 1
@@ -146,4 +148,4 @@ awk -v wall=$(( (t1 - t0) / 10 )) -v cpu=$((after - before)) -v hz="$ticks_per_s
     wall / 1e6, ours / 1e6, 100 * ours / wall }'
 
 echo
-"$root/build/release/bench/micro_bench" --benchmark_min_time=0.2 2>/dev/null | sed -n '/^BM_/p'
+"$build/bench/micro_bench" --benchmark_min_time=0.2 2>/dev/null | sed -n '/^BM_/p'

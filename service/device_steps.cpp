@@ -1,25 +1,10 @@
 #include "service/device_steps.h"
 
 #include "device/device_state.h"
+#include "device/export.h"
+#include "service/usb_result_status.h"
 
 namespace service {
-
-void CheckUsbResult(UsbResult result, DeviceStatus step) {
-  switch (result) {
-    case UsbOk:
-      return;
-    case UsbIoError:
-      throw StatusIoError;
-    case UsbNoDevice:
-      throw StatusNoDevice;
-    case UsbSendError:
-      throw StatusSendError;
-    case UsbBadIndex:
-      throw StatusBadIndex;
-    default:
-      throw step;
-  }
-}
 
 std::int32_t ReadLogWithDeviceInfo(ReadingDocument& document) {
   CheckUsbResult(UsbConnect(), StatusConnectFailed);

@@ -4,15 +4,9 @@
 
 #include <cstdint>
 
-#include "device/export.h"
-#include "service/device_status.h"
 #include "service/reading_document.h"
 
 namespace service {
-
-// Returns on UsbOk; otherwise throws the DeviceStatus for the result, or
-// `step` for a value that is no UsbResult.
-void CheckUsbResult(UsbResult result, DeviceStatus step);
 
 // Connects and reads the whole log, then puts "DeviceInfo", so that it shows
 // the serial number that this read delivered. Throws on a failed step;

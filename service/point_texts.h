@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 namespace service {
 
@@ -15,8 +14,6 @@ struct InlineText {
   static constexpr std::size_t kCapacity = Capacity;
   char bytes[Capacity];
   std::uint8_t size;
-
-  std::string_view view() const { return std::string_view(bytes, size); }
 };
 
 // "-128" is the longest id, "1440" the longest period.

@@ -3,12 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
-using service::IdTextOf;
-using service::PeriodTextOf;
-using service::RadiationTextOf;
+template <std::size_t Capacity>
+std::string_view Text(const service::InlineText<Capacity>& text) {
+  return std::string_view(text.bytes, text.size);
+}
+
+std::string_view IdTextOf(std::uint8_t id) {
+  return Text(service::IdTextOf(id));
+}
+std::string_view PeriodTextOf(std::uint8_t code) {
+  return Text(service::PeriodTextOf(code));
+}
+std::string_view RadiationTextOf(std::uint16_t word) {
+  return Text(service::RadiationTextOf(word));
+}
 
 struct RadiationCase {
   std::uint16_t word;
@@ -18,7 +30,7 @@ struct RadiationCase {
 class RadiationTexts : public ::testing::TestWithParam<RadiationCase> {};
 
 TEST_P(RadiationTexts, SixteenSignificantDigits) {
-  EXPECT_EQ(RadiationTextOf(GetParam().word).view(), GetParam().text);
+  EXPECT_EQ(RadiationTextOf(GetParam().word), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RadiationTexts,
@@ -52,28 +64,27 @@ TEST(RadiationTextOf, EveryWordIsPrintfSixteenG) {
   for (unsigned word = 0; word <= 0xFFFF; ++word) {
     char expected[32];
     std::snprintf(expected, sizeof expected, "%.16g", RadiationValue(word));
-    ASSERT_EQ(RadiationTextOf(static_cast<std::uint16_t>(word)).view(), expected)
-        << std::hex << word;
+    ASSERT_EQ(RadiationTextOf(static_cast<std::uint16_t>(word)), expected) << std::hex << word;
   }
 }
 
 TEST(IdTextOf, SignedByte) {
-  EXPECT_EQ(IdTextOf(0x00).view(), "0");
-  EXPECT_EQ(IdTextOf(0x01).view(), "1");
-  EXPECT_EQ(IdTextOf(0x7F).view(), "127");
-  EXPECT_EQ(IdTextOf(0x80).view(), "-128");
-  EXPECT_EQ(IdTextOf(0xFF).view(), "-1");
+  EXPECT_EQ(IdTextOf(0x00), "0");
+  EXPECT_EQ(IdTextOf(0x01), "1");
+  EXPECT_EQ(IdTextOf(0x7F), "127");
+  EXPECT_EQ(IdTextOf(0x80), "-128");
+  EXPECT_EQ(IdTextOf(0xFF), "-1");
   for (int byte = 0; byte < 256; ++byte) {
     char expected[8];
     std::snprintf(expected, sizeof expected, "%d", byte < 128 ? byte : byte - 256);
-    ASSERT_EQ(IdTextOf(static_cast<std::uint8_t>(byte)).view(), expected) << byte;
+    ASSERT_EQ(IdTextOf(static_cast<std::uint8_t>(byte)), expected) << byte;
   }
 }
 
 TEST(PeriodTextOf, MinutesAndUnknownCodes) {
   const char* expected[] = {"1", "5", "10", "30", "60", "120", "240", "360", "720", "1440"};
-  for (int code = 0; code < 10; ++code) EXPECT_EQ(PeriodTextOf(code).view(), expected[code]);
-  for (int code = 10; code < 256; ++code) ASSERT_EQ(PeriodTextOf(code).view(), "-1") << code;
+  for (int code = 0; code < 10; ++code) EXPECT_EQ(PeriodTextOf(code), expected[code]);
+  for (int code = 10; code < 256; ++code) ASSERT_EQ(PeriodTextOf(code), "-1") << code;
 }
 
 }  // namespace

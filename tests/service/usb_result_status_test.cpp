@@ -1,4 +1,4 @@
-#include "service/device_steps.h"
+#include "service/usb_result_status.h"
 
 #include <gtest/gtest.h>
 
