@@ -1,5 +1,6 @@
 // dosebridge viewer: loads the service's JSONP with script elements, shows the
-// device, its log as a table and a plot, saves CSV and erases the log.
+// device, its log as a table and a plot, saves CSV and erases the log (after
+// the keeper stored it, when the keeper serves the page; see history.js).
 "use strict";
 
 const SERVICE = "http://localhost:5000";
@@ -19,6 +20,9 @@ const STATUS_TEXT = {
 const NOT_RUNNING =
   "The dosebridge service is not answering at " + SERVICE + ". Is it running? " +
   "Start it with “make run”, or “systemctl --user start dosebridge” after installing it.";
+const NO_COPY_FROM_DISK =
+  "Nothing keeps a copy of this log. Open the page from the keeper (http://localhost:5001) to have it stored first.";
+const NO_COPY_KEEPER_SILENT = "The keeper is not answering, so nothing keeps a copy of this log.";
 
 const $ = (id) => document.getElementById(id);
 let points = [];
@@ -42,6 +46,10 @@ function requestJsonp(path) {
     script.src = SERVICE + path + "?callback=" + name;
     document.head.appendChild(script);
   });
+}
+
+function statusText(status) {
+  return STATUS_TEXT[status] ?? "The service reported status " + status + ".";
 }
 
 function showMessage(text, ok = false) {
@@ -116,7 +124,7 @@ async function read() {
     points = status === 0 ? parsePoints(doc.RadiationPoints) : [];
     showDevice(doc.DeviceInfo);
     showPoints();
-    showMessage(STATUS_TEXT[status] ?? "The service reported status " + status + ".");
+    showMessage(statusText(status));
   } catch (error) {
     points = [];
     showDevice(null);
@@ -135,26 +143,28 @@ function csvText() {
   return lines.join("\n") + "\n";
 }
 
-function saveCsv() {
-  const serial = $("serial").textContent || "dosimeter";
+function downloadText(text, fileName) {
   const link = document.createElement("a");
-  link.href = URL.createObjectURL(new Blob([csvText()], { type: "text/csv" }));
-  link.download = "dosimeter-" + serial + ".csv";
+  link.href = URL.createObjectURL(new Blob([text], { type: "text/csv" }));
+  link.download = fileName;
   document.body.appendChild(link);
   link.click();
   link.remove();
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
 }
 
+function saveCsv() {
+  downloadText(csvText(), "dosimeter-" + ($("serial").textContent || "dosimeter") + ".csv");
+}
+
 async function erase() {
-  $("confirm-erase").close();
   setBusy(true, "Erasing the log…");
   showMessage("");
   try {
     const doc = await requestJsonp("/Erase");
     const status = Number(doc.Status);
     if (status !== 0) {
-      showMessage(STATUS_TEXT[status] ?? "The service reported status " + status + ".");
+      showMessage(statusText(status));
       return;
     }
     points = [];
@@ -167,16 +177,63 @@ async function erase() {
   }
 }
 
+let eraseAfterStoring = false;
+
 function askErase() {
+  eraseAfterStoring = keeperAnswers;
+  $("erase-kept").hidden = !eraseAfterStoring;
+  $("erase-unkept").hidden = eraseAfterStoring;
+  $("erase-unkept").textContent = SERVED_BY_HTTP ? NO_COPY_KEEPER_SILENT : NO_COPY_FROM_DISK;
+  $("erase-confirm").textContent = eraseAfterStoring ? "Store, then erase" : "Erase";
   $("erase-save").hidden = points.length === 0;
   $("erase-hint").hidden = points.length === 0;
   $("confirm-erase").showModal();
 }
 
-$("read").addEventListener("click", read);
+// Erases only once the keeper holds everything the log holds. If the keeper
+// does not answer, asks again, now saying that nothing keeps a copy.
+async function storeThenErase() {
+  setBusy(true, "Storing the log in the keeper's history…");
+  showMessage("");
+  let poll;
+  try {
+    poll = await keeperPoll();
+  } catch (error) {
+    setBusy(false);
+    keeperAnswers = false;
+    $("keeper-hint").hidden = false;
+    askErase();
+    return;
+  }
+  const refusal = "Nothing was erased, because the keeper could not store the log";
+  if (poll.error) {
+    setBusy(false);
+    showMessage(refusal + ": " + poll.error);
+    return;
+  }
+  if (!STORED_STATUSES.has(poll.status)) {
+    setBusy(false);
+    showMessage(refusal + ". " + (poll.status === -1 ? NOT_RUNNING : statusText(poll.status)));
+    return;
+  }
+  await erase();
+  await loadHistory();
+}
+
+function eraseConfirmed() {
+  $("confirm-erase").close();
+  return eraseAfterStoring ? storeThenErase() : erase();
+}
+
+function refresh() {
+  return Promise.all([read(), loadHistory()]);
+}
+
+$("read").addEventListener("click", refresh);
 $("save").addEventListener("click", saveCsv);
 $("erase").addEventListener("click", askErase);
 $("erase-save").addEventListener("click", saveCsv);
-$("erase-confirm").addEventListener("click", erase);
+$("erase-confirm").addEventListener("click", eraseConfirmed);
 $("erase-cancel").addEventListener("click", () => $("confirm-erase").close());
-read();
+// history.js loads after this file; start once both are in.
+document.addEventListener("DOMContentLoaded", refresh);

@@ -1,71 +1,14 @@
 // The viewer page in Debian's Chromium, opened from disk (file://), against the
-// real service with the simulated dosimeter preloaded.
+// real service with the simulated dosimeter preloaded. No keeper serves it here.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { spawn } from "node:child_process";
-import { mkdtempSync, writeFileSync, readFileSync, mkdirSync } from "node:fs";
-import { tmpdir } from "node:os";
-import net from "node:net";
+import { readFileSync } from "node:fs";
 import path from "node:path";
-import { fileURLToPath, pathToFileURL } from "node:url";
-import { chromium } from "playwright-core";
+import { artifacts, pageFromDisk, portOpen, startService, withPage, withProcesses } from "./harness.mjs";
 
-const here = path.dirname(fileURLToPath(import.meta.url));
-const pageUrl = pathToFileURL(path.join(here, "../../web/index.html")).href;
-const binary = process.env.DOSEBRIDGE_BINARY;
-const simLibrary = process.env.SIM_LIBRARY;
-const artifacts = process.env.ARTIFACTS || path.join(here, "../../build/web-artifacts");
-mkdirSync(artifacts, { recursive: true });
-
-function portOpen() {
-  return new Promise((resolve) => {
-    const socket = net.connect(5000, "localhost");
-    socket.once("connect", () => { socket.destroy(); resolve(true); });
-    socket.once("error", () => resolve(false));
-  });
-}
-
-async function startService(script) {
-  const dir = mkdtempSync(path.join(tmpdir(), "dosebridge-web-"));
-  writeFileSync(path.join(dir, "sim.conf"), script);
-  const child = spawn(binary, [], {
-    env: { ...process.env, LD_PRELOAD: simLibrary, DOSEBRIDGE_SIM: path.join(dir, "sim.conf") },
-    stdio: "ignore",
-  });
-  for (let i = 0; i < 200 && !(await portOpen()); i++) await new Promise((r) => setTimeout(r, 25));
-  return {
-    stop: () => new Promise((resolve) => {
-      child.once("exit", (code) => resolve(code));
-      child.kill("SIGTERM");
-    }),
-  };
-}
-
-async function withPage(fn) {
-  const browser = await chromium.launch({
-    executablePath: "/usr/bin/chromium",
-    headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-  });
-  try {
-    const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1100, height: 900 } });
-    const page = await context.newPage();
-    await page.goto(pageUrl);
-    await fn(page);
-  } finally {
-    await browser.close();
-  }
-}
-
-// Opens the viewer against the service running `script`; the service must stop cleanly.
-async function onViewer(script, fn) {
-  const service = await startService(script);
-  try {
-    await withPage(fn);
-  } finally {
-    assert.equal(await service.stop(), 0);
-  }
+// Opens the viewer from disk against the service running `script`.
+function onViewer(script, fn) {
+  return withProcesses([() => startService(script)], () => withPage(pageFromDisk, fn));
 }
 
 const FULL_LOG = "log 180\n";
@@ -84,6 +27,10 @@ test("a 180-point log shows the device, every row and the plot", async () => {
     // uPlot drew one data series on a canvas.
     assert.equal(await page.locator("#plot .uplot canvas").count(), 1);
     assert.equal(await page.evaluate(() => document.querySelectorAll("#plot .u-legend .u-series").length), 2);
+    // From disk there is no history, only the line on how to get one.
+    assert.equal(await page.locator("#history").isHidden(), true);
+    assert.match(await page.locator("#keeper-hint").textContent(), /start the keeper/);
+    assert.equal(await page.locator("#keeper-hint a").getAttribute("href"), "http://localhost:5001");
     await page.screenshot({ path: path.join(artifacts, "viewer-180-points.png") });
   });
 });
@@ -108,7 +55,7 @@ test("an empty log gives the status 3 sentence", async () => {
 
 test("a service that is not running is named as such", async () => {
   assert.equal(await portOpen(), false, "port 5000 must be free for this test");
-  await withPage(async (page) => {
+  await withPage(pageFromDisk, async (page) => {
     await page.locator("#message").waitFor({ timeout: 10000 });
     assert.match(await page.locator("#message").textContent(), /service is not answering at http:\/\/localhost:5000/);
     assert.equal(await page.locator("#progress").isHidden(), true);
@@ -138,6 +85,8 @@ test("erase asks first, offers to save, then erases", async () => {
     await page.click("#erase");
     assert.equal(await page.locator("#confirm-erase").isVisible(), true);
     assert.equal(await page.locator("#erase-save").isVisible(), true);
+    assert.equal(await page.locator("#erase-kept").isHidden(), true);
+    assert.match(await page.locator("#erase-unkept").textContent(), /^Nothing keeps a copy of this log\./);
     await page.click("#erase-cancel");  // nothing happens on cancel
     await page.click("#read");
     await page.locator("#points tbody tr").nth(179).waitFor();
