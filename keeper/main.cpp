@@ -23,6 +23,7 @@ constexpr int kExitFailure = 1;
 int Export(const keeper::KeeperOptions& options, const std::string& db_path) {
   try {
     keeper::ReadingStore store = keeper::ReadingStore::OpenForReading(db_path);
+    store.CheckIntact();  // rather no CSV than one that stops halfway
     keeper::HistoryCursor cursor = store.History(options.since);
     std::ios::sync_with_stdio(false);
     keeper::WriteCsv(cursor, std::cout);

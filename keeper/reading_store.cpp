@@ -75,13 +75,11 @@ ReadingStore ReadingStore::OpenForKeeping(const std::string& path) {
     SqliteConnection db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(db.get(), static_cast<int>(kBusyTimeout.count()));
     CheckOrCreateSchema(db, path, true);
-    SqliteStatement check = db.Prepare("PRAGMA quick_check");
-    if (!check.Step() || check.ColumnText(0) != "ok") {
-      throw StoreOpenError(path + " is damaged (quick_check: " + check.ColumnText(0) + ")", true);
-    }
     // Survives kill -9 with every committed poll; a power cut may lose the last.
     db.Execute("PRAGMA synchronous = NORMAL");
-    return ReadingStore(std::move(db));
+    ReadingStore store(std::move(db), path);
+    store.CheckIntact();
+    return store;
   } catch (const SqliteError& e) {
     throw StoreOpenError(path + ": " + e.what(), IsForeignFile(e.code()));
   }
@@ -92,9 +90,20 @@ ReadingStore ReadingStore::OpenForReading(const std::string& path) {
     SqliteConnection db(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(db.get(), static_cast<int>(kBusyTimeout.count()));
     CheckOrCreateSchema(db, path, false);
-    return ReadingStore(std::move(db));
+    return ReadingStore(std::move(db), path);
   } catch (const SqliteError& e) {
     throw StoreOpenError(path + ": " + e.what(), IsForeignFile(e.code()));
+  }
+}
+
+void ReadingStore::CheckIntact() {
+  try {
+    SqliteStatement check = db_.Prepare("PRAGMA quick_check");
+    if (!check.Step() || check.ColumnText(0) != "ok") {
+      throw StoreOpenError(path_ + " is damaged (quick_check: " + check.ColumnText(0) + ")", true);
+    }
+  } catch (const SqliteError& e) {
+    throw StoreOpenError(path_ + ": " + e.what(), IsForeignFile(e.code()));
   }
 }
 

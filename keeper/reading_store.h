@@ -51,6 +51,8 @@ class ReadingStore {
   static ReadingStore OpenForKeeping(const std::string& path);
   // Opens an existing database without changing it.
   static ReadingStore OpenForReading(const std::string& path);
+  // Reads every page once; throws StoreOpenError when the file is damaged.
+  void CheckIntact();
 
   // Stores the readings not kept yet, all in one transaction, and returns how
   // many were new. Writes nothing when none is new. Throws SqliteError.
@@ -60,10 +62,12 @@ class ReadingStore {
   HistoryCursor History(std::int64_t since);
 
  private:
-  explicit ReadingStore(SqliteConnection connection) : db_(std::move(connection)) {}
+  explicit ReadingStore(SqliteConnection connection, std::string path)
+      : db_(std::move(connection)), path_(std::move(path)) {}
   bool IsKept(SqliteStatement& lookup, const Reading& reading);
 
   SqliteConnection db_;
+  std::string path_;
 };
 
 }  // namespace keeper
