@@ -21,9 +21,17 @@ let readings = [];  // {serial, id, time, radiation, period} texts as kept, plus
 let historyPlot = null;
 let keeperAnswers = false;
 
+// The keeper sends readings in time order; sorts only if they are not.
 function parseReadings(list) {
   if (!Array.isArray(list)) throw new Error("no readings");
-  return list.map((r) => ({ ...r, seconds: Number(r.time), value: Number(r.radiation) }));
+  let ordered = true;
+  for (let i = 0; i < list.length; i++) {
+    const r = list[i];
+    r.seconds = Number(r.time);
+    r.value = Number(r.radiation);
+    if (i > 0 && r.seconds < list[i - 1].seconds) ordered = false;
+  }
+  return ordered ? list : list.sort((a, b) => a.seconds - b.seconds);
 }
 
 // Loads the whole kept history. Without a keeper (file://, or it does not
@@ -77,14 +85,20 @@ function showHistory() {
   drawHistory();
 }
 
-// One series per serial number, on the sorted union of their times.
+// One series per serial number, on the union of their times (readings are in
+// time order, so equal times are neighbours).
 function historySeries() {
-  const serials = [...new Set(readings.map((r) => r.serial))];
-  const times = [...new Set(readings.map((r) => r.seconds))].sort((a, b) => a - b);
-  const column = new Map(times.map((t, i) => [t, i]));
-  const values = serials.map(() => new Array(times.length).fill(null));
-  for (const r of readings) values[serials.indexOf(r.serial)][column.get(r.seconds)] = r.value;
-  return { serials, data: [times, ...values] };
+  const times = [];
+  const columns = new Array(readings.length);
+  const serialIndex = new Map();
+  readings.forEach((r, i) => {
+    if (times.length === 0 || times[times.length - 1] !== r.seconds) times.push(r.seconds);
+    columns[i] = times.length - 1;
+    if (!serialIndex.has(r.serial)) serialIndex.set(r.serial, serialIndex.size);
+  });
+  const values = [...serialIndex.keys()].map(() => new Array(times.length).fill(null));
+  readings.forEach((r, i) => { values[serialIndex.get(r.serial)][columns[i]] = r.value; });
+  return { serials: [...serialIndex.keys()], data: [times, ...values] };
 }
 
 function drawHistory() {
