@@ -19,6 +19,7 @@ const STORED_STATUSES = new Set([0, 3]);
 
 let readings = [];  // {serial, id, time, radiation, period} texts as kept, plus value and seconds
 let historyPlot = null;
+let chosenRange = "all";  // the quick range shown, kept across reloads; null after a zoom
 let keeperAnswers = false;
 
 // The keeper sends readings in time order; sorts only if they are not.
@@ -80,6 +81,7 @@ function showHistory() {
   $("history").hidden = false;
   $("log-title").hidden = false;
   $("history-empty").hidden = readings.length > 0;
+  $("history-help").hidden = readings.length === 0;
   for (const button of $("ranges").querySelectorAll("button")) button.disabled = readings.length === 0;
   $("history-save").disabled = readings.length === 0;
   drawHistory();
@@ -124,7 +126,7 @@ function drawHistory() {
     axes: [{}, { label: "Radiation" }],
     hooks: { setScale: [(plot, key) => { if (key === "x") showVisibleRange(); }] },
   }, data, $("history-plot"));
-  showRange("all");
+  showRange(chosenRange ?? "all");
 }
 
 function rangeBounds(name) {
@@ -141,9 +143,12 @@ function showRange(name) {
 // Updates the range buttons, the visible span and the statistics per serial.
 function showVisibleRange() {
   const { min, max } = historyPlot.scales.x;
+  chosenRange = null;
   for (const button of $("ranges").querySelectorAll("button")) {
     const bounds = rangeBounds(button.dataset.range);
-    button.setAttribute("aria-pressed", String(bounds.min === min && bounds.max === max));
+    const shown = bounds.min === min && bounds.max === max;
+    button.setAttribute("aria-pressed", String(shown));
+    if (shown) chosenRange ??= button.dataset.range;
   }
   $("history-span").textContent = "From " + localTime(min) + " to " + localTime(max) + ".";
   const bySerial = new Map();

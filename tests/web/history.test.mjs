@@ -79,6 +79,14 @@ test("the history plots every kept reading; ranges and zoom give min, mean and m
     }
     await page.screenshot({ path: path.join(artifacts, "viewer-history.png"), fullPage: true });
 
+    // Reading again redraws the history and keeps the chosen range.
+    await page.click('#ranges [data-range="week"]');
+    await page.locator("#history-plot .uplot").evaluate((plot) => { plot.dataset.old = "yes"; });
+    await page.click("#read");
+    await page.locator("#history-plot .uplot:not([data-old])").waitFor();
+    assert.deepEqual(await pressedRanges(page), ["week"]);
+    await page.click('#ranges [data-range="all"]');
+
     // Over all 40 days, reading 2 sits at the middle: a drag from 10% to 60% zooms onto it alone.
     const box = await page.locator("#history-plot .u-over").boundingBox();
     const y = box.y + box.height / 2;
