@@ -164,7 +164,8 @@ function showVisibleRange() {
   const rows = [...bySerial].map(([serial, s]) => {
     const row = document.createElement("tr");
     const mean = String(Number((s.sum / s.count).toFixed(MEAN_DECIMALS)));
-    for (const text of [serial, s.count, s.low.radiation, mean, s.high.radiation]) {
+    // Numbers as the device log's table shows them (0.07, not 0.07000000000000001).
+    for (const text of [serial, s.count, String(s.low.value), mean, String(s.high.value)]) {
       const cell = document.createElement("td");
       cell.textContent = text;
       row.appendChild(cell);
