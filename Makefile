@@ -20,17 +20,23 @@ build-asan: deps
 run: build-release
 	./build/release/app/dosebridge
 
-# The service with a simulated dosimeter holding 180 hourly readings.
+# The service with a simulated dosimeter holding 180 hourly readings, and the
+# history keeper beside it on a database under build/demo (never the user's own).
 demo: build-release
-	cmake --build --preset release --target dosebridge_sim
+	cmake --build --preset release --target dosebridge_sim dosebridge_keeper
 	mkdir -p build/demo
 	printf 'log 180\n' > build/demo/sim.conf
 	@echo
-	@echo "dosebridge is running with a simulated dosimeter. Open the viewer in your browser:"
-	@echo "    file://$(CURDIR)/web/index.html"
-	@echo "Stop with Ctrl-C."
+	@echo "dosebridge is running with a simulated dosimeter, and dosebridge-keeper beside it."
+	@echo "Open the viewer with the kept history in your browser:"
+	@echo "    http://localhost:5001"
+	@echo "or the device log alone: file://$(CURDIR)/web/index.html"
+	@echo "Stop both with Ctrl-C."
 	@echo
-	LD_PRELOAD=$(CURDIR)/build/release/sim/libdosebridge_sim.so DOSEBRIDGE_SIM=$(CURDIR)/build/demo/sim.conf \
+	@# A background job of a script ignores Ctrl-C: the trap stops the keeper.
+	./build/release/keeper/dosebridge-keeper --db $(CURDIR)/build/demo/readings.sqlite3 --web $(CURDIR)/web & \
+	  keeper=$$!; trap 'kill $$keeper 2>/dev/null; wait $$keeper' EXIT; trap 'exit 0' INT TERM; \
+	  LD_PRELOAD=$(CURDIR)/build/release/sim/libdosebridge_sim.so DOSEBRIDGE_SIM=$(CURDIR)/build/demo/sim.conf \
 	  ./build/release/app/dosebridge
 
 test: export DOSEBRIDGE_WERROR := ON

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -192,6 +193,24 @@ std::string ExchangeRaw(unsigned short port, const std::string& bytes) {
   SendAll(fd, bytes);
   std::string reply = ReadUntilClosed(fd, kReplyLimit);
   close(fd);
+  return reply;
+}
+
+std::string ExchangeWithLocalhost(const std::string& port, const std::string& bytes) {
+  addrinfo hints{};
+  hints.ai_flags = AI_ADDRCONFIG;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo("localhost", port.c_str(), &hints, &found) != 0 || !found) return "";
+  const int fd = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  const bool connected = fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) == 0;
+  freeaddrinfo(found);
+  std::string reply;
+  if (connected) {
+    SendAll(fd, bytes);
+    reply = ReadUntilClosed(fd, kReplyLimit);
+  }
+  if (fd >= 0) close(fd);
   return reply;
 }
 

@@ -75,6 +75,9 @@ struct HttpReply {
 
 // Sends raw bytes to 127.0.0.1:port and reads until the server closes.
 std::string ExchangeRaw(unsigned short port, const std::string& bytes);
+// The same to the first address "localhost" resolves to, as the service
+// listens there; "" when nothing listens.
+std::string ExchangeWithLocalhost(const std::string& port, const std::string& bytes);
 // One request with "Connection: close"; `host` empty: "localhost:<port>".
 HttpReply Request(unsigned short port, const std::string& method, const std::string& target,
                   const std::string& host = "");
