@@ -71,8 +71,8 @@ async function keeperPoll() {
     signal: AbortSignal.timeout(POLL_TIMEOUT_MS),
   });
   const answer = await response.json();
+  if (!/^-?[0-9]+$/.test(answer.Status)) throw new Error("no poll result");
   const status = Number(answer.Status);
-  if (!Number.isInteger(status)) throw new Error("no poll result");
   const error = answer.Error ?? (response.ok ? "" : "HTTP " + response.status);
   return { status, error };
 }
