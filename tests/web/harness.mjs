@@ -159,7 +159,7 @@ export async function withProcesses(starts, fn) {
     return await fn(...running);
   } finally {
     const codes = [];
-    for (const process of running.reverse()) codes.push(await process.stop());
+    for (const program of running.reverse()) codes.push(await program.stop());
     assert.deepEqual(codes, codes.map(() => 0), "every program exits with status 0");
   }
 }
