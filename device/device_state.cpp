@@ -5,8 +5,10 @@
 namespace device {
 
 DeviceLink& TheDeviceLink() {
-  static DeviceLink link;
-  return link;
+  // Never destroyed: nothing closes the device at exit, and no other static
+  // (hidapi's, or a simulator's) can be gone before its close.
+  static DeviceLink* const link = new DeviceLink;
+  return *link;
 }
 
 PointLog& ThePointLog() {
@@ -15,14 +17,13 @@ PointLog& ThePointLog() {
 }
 
 void ResetProcessState() {
-  DeviceLink& link = TheDeviceLink();
-  if (link.handle) hid_close(link.handle);
-  link = DeviceLink{};
+  TheDeviceLink() = DeviceLink{};
   ThePointLog().clear();
 }
 
 std::string SerialNumberText(const DeviceLink& link) {
-  char text[15];
+  static_assert(kSerialSize == 7, "the format names seven bytes");
+  char text[2 * kSerialSize + 1];
   const auto& s = link.serial;
   std::snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x%02x", s[0], s[1], s[2], s[3], s[4],
                 s[5], s[6]);
@@ -30,7 +31,7 @@ std::string SerialNumberText(const DeviceLink& link) {
 }
 
 std::string ModelText(const DeviceLink& link) {
-  char text[5];
+  char text[2 * sizeof link.model + 1];
   std::snprintf(text, sizeof text, "%04x", link.model);
   return text;
 }

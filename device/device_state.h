@@ -1,5 +1,10 @@
-// The process-wide device link and point log that the six exported functions
-// and the reading service share, and the texts shown for them.
+// The process-wide device link and point log, and the texts shown for them.
+//
+// Why process-wide: the six exported C functions take no context argument, so
+// the handle that UsbConnect opens must wait for UsbReadAll or UsbErase, and
+// the log that UsbReadAll fills for GetPoint, somewhere that every call finds.
+// Only the exports and the service's device steps reach for this state;
+// everything below them takes the link and the log as parameters.
 #pragma once
 
 #include <string>

@@ -32,7 +32,9 @@
 extern "C" {
 #endif
 
-/* Result of every device operation. */
+/* Result of every device operation. A transfer fails when hidapi reports -1;
+ * an identify or erase send that moves no bytes fails too, as it cannot have
+ * reached the device. A read request that moves no bytes is not a failure. */
 typedef int32_t UsbResult;
 enum {
   UsbOk = 1,          /* the operation succeeded */
@@ -70,8 +72,9 @@ DOSEBRIDGE_API char* GetDeviceSerialNumber(void);
  * UsbConnect, then "1212"), in a new 13-byte block. */
 DOSEBRIDGE_API char* GetDeviceModel(void);
 
-/* Sends the erase command and closes the device. Returns UsbOk, UsbIoError or
- * UsbNoDevice (no UsbConnect before). The point log of the last read is kept. */
+/* Sends the erase command and closes the device. Returns UsbOk, UsbIoError
+ * (the send failed or moved no bytes) or UsbNoDevice (no UsbConnect before).
+ * The point log of the last read is kept. */
 DOSEBRIDGE_API int32_t UsbErase(void);
 
 #ifdef __cplusplus

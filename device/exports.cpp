@@ -27,16 +27,16 @@ char* ToCallerText(const std::string& text, std::size_t block_size) {
 extern "C" {
 
 DOSEBRIDGE_API int32_t UsbConnect(void) {
-  return device::UsbConnect(device::TheDeviceLink());
+  return device::ConnectToDevice(device::TheDeviceLink());
 }
 
 DOSEBRIDGE_API int32_t UsbReadAll(int32_t* count) {
-  return device::UsbReadAll(device::TheDeviceLink(), device::ThePointLog(), count);
+  return device::ReadDeviceLog(device::TheDeviceLink(), device::ThePointLog(), count);
 }
 
 DOSEBRIDGE_API int32_t GetPoint(int32_t index, uint8_t* id, uint32_t* time, double* radiation,
                                 uint8_t* periodCode) {
-  return device::GetPoint(device::ThePointLog(), index, id, time, radiation, periodCode);
+  return device::LookUpPoint(device::ThePointLog(), index, id, time, radiation, periodCode);
 }
 
 DOSEBRIDGE_API char* GetDeviceSerialNumber(void) {
@@ -48,7 +48,7 @@ DOSEBRIDGE_API char* GetDeviceModel(void) {
 }
 
 DOSEBRIDGE_API int32_t UsbErase(void) {
-  return device::UsbErase(device::TheDeviceLink());
+  return device::EraseDeviceLog(device::TheDeviceLink());
 }
 
 }  // extern "C"

@@ -2,8 +2,8 @@
 
 namespace device {
 
-UsbResult GetPoint(const PointLog& log, std::int32_t index, std::uint8_t* id, std::uint32_t* time,
-                   double* radiation, std::uint8_t* period_code) {
+UsbResult LookUpPoint(const PointLog& log, std::int32_t index, std::uint8_t* id,
+                      std::uint32_t* time, double* radiation, std::uint8_t* period_code) {
   if (index < 0 || static_cast<std::size_t>(index) >= log.size()) {
     return UsbBadIndex;
   }

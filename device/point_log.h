@@ -1,6 +1,7 @@
 // The in-memory copy of the device's log, and the lookup of one point in it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +23,7 @@ class PointLog {
 
 // Fills the outputs from point `index` and returns UsbOk, or returns
 // UsbBadIndex and writes nothing. Null outputs are skipped.
-UsbResult GetPoint(const PointLog& log, std::int32_t index, std::uint8_t* id, std::uint32_t* time,
-                   double* radiation, std::uint8_t* period_code);
+UsbResult LookUpPoint(const PointLog& log, std::int32_t index, std::uint8_t* id,
+                      std::uint32_t* time, double* radiation, std::uint8_t* period_code);
 
 }  // namespace device

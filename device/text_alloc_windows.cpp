@@ -5,6 +5,8 @@
 namespace device {
 
 // The caller releases the block with CoTaskMemFree.
-char* AllocateCallerText(std::size_t size) { return static_cast<char*>(CoTaskMemAlloc(size)); }
+char* AllocateCallerText(std::size_t size) {
+  return static_cast<char*>(CoTaskMemAlloc(size));
+}
 
 }  // namespace device

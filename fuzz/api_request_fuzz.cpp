@@ -16,13 +16,17 @@ namespace {
 void ScriptDevice(std::uint8_t scenario) {
   sim::Reset();
   sim::SetPresent((scenario & 1) == 0);
-  static const std::uint32_t kLogSizes[] = {0, 1, 2, 180};
+  static const std::uint32_t kLogSizes[] = {0, 1, 2, sim::kEntries};
   sim::FillRealisticLog(kLogSizes[(scenario >> 1) & 3]);
   if (scenario & 8) sim::SetEntry(3, sim::MakeEntry(0xFF, 0xFFFFFFFF, 0x8FFF, 0xEE));
   if (scenario & 16) {
-    const std::uint8_t command = (scenario >> 5) & 3;
-    sim::AddFault(scenario & 128 ? sim::Transfer::kFetch : sim::Transfer::kSend, command,
-                  command == 2 ? scenario % 180 : sim::kAnyIndex, scenario & 4 ? 0 : -1);
+    static const std::uint8_t kCommands[] = {sim::kIdentifyCommand, sim::kHeaderCommand,
+                                             sim::kEntryCommand, sim::kEraseCommand};
+    const std::uint8_t command = kCommands[(scenario >> 5) & 3];
+    sim::AddFault(
+        scenario & 128 ? sim::Transfer::kFetch : sim::Transfer::kSend, command,
+        command == sim::kEntryCommand ? static_cast<int>(scenario % sim::kEntries) : sim::kAnyIndex,
+        scenario & 4 ? 0 : -1);
   }
 }
 

@@ -65,7 +65,7 @@ bool ApplyLine(const std::string& line) {
     if (!ReadHexBytes(in, answer.data(), answer.size(), &count)) return false;
     SetIdentifyAnswer(answer);
   } else if (key == "serial") {
-    std::array<std::uint8_t, 7> serial{};
+    Serial serial{};
     if (!ReadHexBytes(in, serial.data(), serial.size(), &count) || count != serial.size())
       return false;
     SetSerial(serial);

@@ -1,15 +1,16 @@
 #include "sim/device_model.h"
 
+#include <algorithm>
 #include <cstdarg>
+
+#include "sim/protocol_numbers.h"
 
 namespace sim {
 namespace {
 
-constexpr std::uint8_t kIdentify = 0, kReadHeader = 1, kReadEntry = 2;
-
 std::uint32_t ArgumentOf(const std::uint8_t* request) {
-  return request[5] | request[6] << 8 | request[7] << 16 |
-         static_cast<std::uint32_t>(request[8]) << 24;
+  const std::uint8_t* bytes = request + kArgumentByte;
+  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
 }  // namespace
@@ -22,7 +23,7 @@ Model& TheModel() {
 void Model::ResetScript() {
   present = true;
   throw_on_open = false;
-  identify_answer = Report{0x00, 0x52, 0x01, 0x12, 0x12};
+  identify_answer = kHealthyIdentifyAnswer;
   serial = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
   entries = {};
   faults.clear();
@@ -31,7 +32,7 @@ void Model::ResetScript() {
 
 const Fault* Model::FindFault(Transfer transfer, const std::uint8_t* request) const {
   for (const Fault& fault : faults) {
-    if (fault.transfer != transfer || fault.command != request[4]) continue;
+    if (fault.transfer != transfer || fault.command != request[kCommandByte]) continue;
     if (fault.index == kAnyIndex ||
         static_cast<std::uint32_t>(fault.index) == ArgumentOf(request)) {
       return &fault;
@@ -42,13 +43,13 @@ const Fault* Model::FindFault(Transfer transfer, const std::uint8_t* request) co
 
 Report Model::AnswerFor(const Report& request) const {
   Report answer{};
-  switch (request[4]) {
-    case kIdentify:
+  switch (request[kCommandByte]) {
+    case kIdentifyCommand:
       return identify_answer;
-    case kReadHeader:
-      std::copy(serial.begin(), serial.end(), answer.begin() + 1);
+    case kHeaderCommand:
+      std::copy(serial.begin(), serial.end(), answer.begin() + kSerialByte);
       return answer;
-    case kReadEntry: {
+    case kEntryCommand: {
       const std::uint32_t index = ArgumentOf(request.data());
       return index < kEntries ? entries[index] : answer;
     }
@@ -92,7 +93,7 @@ void SetIdentifyAnswer(const Report& answer) {
   TheModel().identify_answer = answer;
 }
 
-void SetSerial(const std::array<std::uint8_t, 7>& serial) {
+void SetSerial(const Serial& serial) {
   std::lock_guard<std::mutex> lock(TheModel().mutex);
   TheModel().serial = serial;
 }
@@ -110,12 +111,12 @@ void ClearEntries() {
 Report MakeEntry(std::uint8_t id, std::uint32_t time, std::uint16_t radiation_word,
                  std::uint8_t period_code) {
   Report raw{};
-  raw[1] = 1;
-  raw[2] = id;
-  for (int i = 0; i < 4; ++i) raw[3 + i] = static_cast<std::uint8_t>(time >> (8 * i));
-  raw[7] = static_cast<std::uint8_t>(radiation_word);
-  raw[8] = static_cast<std::uint8_t>(radiation_word >> 8);
-  raw[9] = period_code;
+  raw[kPresenceByte] = 1;
+  raw[kIdByte] = id;
+  for (int i = 0; i < 4; ++i) raw[kTimeByte + i] = static_cast<std::uint8_t>(time >> (8 * i));
+  raw[kRadiationByte] = static_cast<std::uint8_t>(radiation_word);
+  raw[kRadiationByte + 1] = static_cast<std::uint8_t>(radiation_word >> 8);
+  raw[kPeriodByte] = period_code;
   return raw;
 }
 

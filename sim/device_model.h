@@ -32,7 +32,7 @@ struct Model {
   bool present = true;
   bool throw_on_open = false;
   Report identify_answer{};
-  std::array<std::uint8_t, 7> serial{};
+  Serial serial{};
   std::array<Report, kEntries> entries{};
   std::vector<Fault> faults;
   std::atomic<long long> delay_us{0};  // read without the lock, at every transfer

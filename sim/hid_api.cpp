@@ -8,6 +8,7 @@
 
 #include "device/export.h"
 #include "sim/device_model.h"
+#include "sim/protocol_numbers.h"
 
 namespace {
 
@@ -51,7 +52,8 @@ DOSEBRIDGE_EXPORT hid_device* hid_open(unsigned short vendor_id, unsigned short 
     model.Record("open throw");
     throw std::bad_alloc();
   }
-  if (!model.present || vendor_id != 0x03EB || product_id != 0x5603 || serial_number) {
+  if (!model.present || vendor_id != sim::kVendorId || product_id != sim::kProductId ||
+      serial_number) {
     model.Record("open none");
     return nullptr;
   }
@@ -81,7 +83,7 @@ DOSEBRIDGE_EXPORT int hid_send_feature_report(hid_device* device, const unsigned
   if (result <= 0) return result;  // nothing reached the device
   model.current_request = request;
   model.has_request = true;
-  if (request[4] == 3) model.entries = {};  // erase
+  if (request[sim::kCommandByte] == sim::kEraseCommand) model.entries = {};
   return result;
 }
 

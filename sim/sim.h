@@ -4,14 +4,24 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace sim {
 
-using Report = std::array<std::uint8_t, 15>;
+inline constexpr std::size_t kReportSize = 15;
+using Report = std::array<std::uint8_t, kReportSize>;
 inline constexpr std::uint32_t kEntries = 180;
+inline constexpr std::size_t kSerialSize = 7;
+using Serial = std::array<std::uint8_t, kSerialSize>;
+
+// The command byte of each request.
+inline constexpr std::uint8_t kIdentifyCommand = 0;
+inline constexpr std::uint8_t kHeaderCommand = 1;
+inline constexpr std::uint8_t kEntryCommand = 2;
+inline constexpr std::uint8_t kEraseCommand = 3;
 
 enum class Transfer { kSend, kFetch };
 inline constexpr int kAnyIndex = -1;
@@ -27,7 +37,7 @@ void Reset();
 
 void SetPresent(bool present);
 void SetIdentifyAnswer(const Report& answer);
-void SetSerial(const std::array<std::uint8_t, 7>& serial);
+void SetSerial(const Serial& serial);
 // Entry `index` (0..179) answers with `raw`; byte 1 non-zero marks a measurement.
 void SetEntry(std::uint32_t index, const Report& raw);
 void ClearEntries();

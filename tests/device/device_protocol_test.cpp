@@ -2,19 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "sim/sim.h"
 
 namespace device {
 namespace {
 
-constexpr std::uint8_t kSend = 0, kFetch = 1;  // column values for fault tables
-constexpr std::uint8_t kIdentify = 0, kHeader = 1, kEntry = 2, kErase = 3;
+using sim::Transfer;
 
 const std::array<std::uint8_t, 7> kOldSerial{9, 9, 9, 9, 9, 9, 9};
 const std::array<std::uint8_t, 7> kDeviceSerial{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
 
+// Every request starts with report id 0 and the bytes 12 12 01.
 std::vector<std::uint8_t> Request(std::uint8_t command, std::uint32_t argument) {
   return {0x00,
           0x12,
@@ -31,11 +34,6 @@ std::vector<std::uint8_t> Request(std::uint8_t command, std::uint32_t argument) 
           0,
           0,
           0};
-}
-
-void AddFault(std::uint8_t transfer, std::uint8_t command, int index, int result) {
-  sim::AddFault(transfer == kSend ? sim::Transfer::kSend : sim::Transfer::kFetch, command, index,
-                result);
 }
 
 class DeviceProtocolTest : public ::testing::Test {
@@ -64,20 +62,20 @@ class DeviceProtocolTest : public ::testing::Test {
 };
 
 TEST_F(DeviceProtocolTest, ConnectIdentifiesDeviceAndKeepsLinkOpen) {
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
   EXPECT_NE(link_.handle, nullptr);
   EXPECT_EQ(link_.model, 0x1212);
   EXPECT_EQ(sim::OpenHandles(), 1);
   ASSERT_EQ(sim::SentRequests().size(), 1u);
-  EXPECT_EQ(sim::SentRequests()[0].bytes, Request(kIdentify, 0));
-  UsbErase(link_);
+  EXPECT_EQ(sim::SentRequests()[0].bytes, Request(sim::kIdentifyCommand, 0));
+  EraseDeviceLog(link_);
 }
 
 TEST_F(DeviceProtocolTest, CompleteReadIs181ExchangesAndSkipsEmptyEntries) {
   sim::SetEntry(3, sim::MakeEntry(3, 1000, 0x8052, 1));
   sim::SetEntry(7, sim::MakeEntry(7, 2000, 0xF005, 2));
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  ASSERT_EQ(UsbReadAll(link_, log_, &count_), UsbOk);
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
+  ASSERT_EQ(ReadDeviceLog(link_, log_, &count_), UsbOk);
 
   EXPECT_EQ(count_, 2);
   ASSERT_EQ(log_.size(), 2u);
@@ -88,33 +86,26 @@ TEST_F(DeviceProtocolTest, CompleteReadIs181ExchangesAndSkipsEmptyEntries) {
 
   const auto sent = sim::SentRequests();
   ASSERT_EQ(sent.size(), 1u + 181u);  // identify, header, 180 entries
-  EXPECT_EQ(sent[1].bytes, Request(kHeader, 0));
+  EXPECT_EQ(sent[1].bytes, Request(sim::kHeaderCommand, 0));
   for (std::uint32_t i = 0; i < 180; ++i) {
-    ASSERT_EQ(sent[2 + i].bytes, Request(kEntry, i)) << "entry " << i;
+    ASSERT_EQ(sent[2 + i].bytes, Request(sim::kEntryCommand, i)) << "entry " << i;
   }
-  const auto zeroed = sim::FetchBuffersZeroed();
-  EXPECT_EQ(zeroed.size(), 182u);
-  EXPECT_EQ(std::count(zeroed.begin(), zeroed.end(), true), 182);
-}
-
-TEST_F(DeviceProtocolTest, EntryRequestForIndexOneHasExactBytes) {
-  const Report request = MakeRequest(Command::kReadEntry, 1);
-  EXPECT_EQ(std::vector<std::uint8_t>(request.begin(), request.end()),
+  EXPECT_EQ(sent[2 + 1].bytes,
             (std::vector<std::uint8_t>{0, 0x12, 0x12, 1, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  const Report large = MakeRequest(Command::kReadEntry, 0x01020304);
-  EXPECT_EQ(large[5], 0x04);
-  EXPECT_EQ(large[8], 0x01);
+  // The answer buffer is zeroed before every fetch: identify, header, 180 entries.
+  const auto zeroed = sim::FetchBuffersZeroed();
+  EXPECT_EQ(zeroed, std::vector<bool>(182, true));
 }
 
 TEST_F(DeviceProtocolTest, SecondReadReplacesLogWholly) {
   sim::SetEntry(0, sim::MakeEntry(1, 1, 1, 1));
   sim::SetEntry(1, sim::MakeEntry(2, 2, 2, 2));
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  ASSERT_EQ(UsbReadAll(link_, log_, &count_), UsbOk);
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
+  ASSERT_EQ(ReadDeviceLog(link_, log_, &count_), UsbOk);
   sim::ClearEntries();
   sim::SetEntry(5, sim::MakeEntry(6, 6, 6, 6));
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  ASSERT_EQ(UsbReadAll(link_, log_, &count_), UsbOk);
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
+  ASSERT_EQ(ReadDeviceLog(link_, log_, &count_), UsbOk);
   EXPECT_EQ(count_, 1);
   ASSERT_EQ(log_.size(), 1u);
   EXPECT_EQ(log_.point(0).id(), 6);
@@ -123,7 +114,8 @@ TEST_F(DeviceProtocolTest, SecondReadReplacesLogWholly) {
 struct ConnectCase {
   const char* label;
   sim::Report identify_answer;
-  int fault_transfer;  // -1: none
+  bool faulty;
+  Transfer fault_transfer;
   int fault_result;
   UsbResult expected;
 };
@@ -134,13 +126,11 @@ class ConnectTable : public DeviceProtocolTest,
 TEST_P(ConnectTable, ResultAndLinkState) {
   const ConnectCase& c = GetParam();
   sim::SetIdentifyAnswer(c.identify_answer);
-  if (c.fault_transfer >= 0) {
-    AddFault(static_cast<std::uint8_t>(c.fault_transfer), kIdentify, 0, c.fault_result);
-  }
-  EXPECT_EQ(UsbConnect(link_), c.expected) << c.label;
+  if (c.faulty) sim::AddFault(c.fault_transfer, sim::kIdentifyCommand, 0, c.fault_result);
+  EXPECT_EQ(ConnectToDevice(link_), c.expected) << c.label;
   if (c.expected == UsbOk) {
     EXPECT_EQ(link_.model, 0x1212);
-    EXPECT_EQ(UsbErase(link_), UsbOk);
+    EXPECT_EQ(EraseDeviceLog(link_), UsbOk);
   } else {
     EXPECT_EQ(link_.model, 0);
     ExpectClosed();
@@ -151,18 +141,18 @@ const sim::Report kGoodAnswer{0, 0x52, 0x00, 0x12, 0x12};
 INSTANTIATE_TEST_SUITE_P(
     Table, ConnectTable,
     ::testing::Values(
-        ConnectCase{"any byte 2 accepted", {0, 0x52, 0xEE, 0x12, 0x12, 7, 7}, -1, 0, UsbOk},
-        ConnectCase{"lower-case r refused", {0, 0x72, 0x00, 0x12, 0x12}, -1, 0, UsbIoError},
-        ConnectCase{"byte 3 wrong", {0, 0x52, 0x00, 0x13, 0x12}, -1, 0, UsbIoError},
-        ConnectCase{"byte 4 wrong", {0, 0x52, 0x00, 0x12, 0x00}, -1, 0, UsbIoError},
-        ConnectCase{"send fails", kGoodAnswer, kSend, -1, UsbIoError},
-        ConnectCase{"send moves 0 bytes", kGoodAnswer, kSend, 0, UsbIoError},
-        ConnectCase{"fetch fails", kGoodAnswer, kFetch, -1, UsbIoError},
-        ConnectCase{"fetch delivers nothing", kGoodAnswer, kFetch, 0, UsbIoError}));
+        ConnectCase{"any byte 2 accepted", {0, 0x52, 0xEE, 0x12, 0x12, 7, 7}, false, {}, 0, UsbOk},
+        ConnectCase{"lower-case r refused", {0, 0x72, 0x00, 0x12, 0x12}, false, {}, 0, UsbIoError},
+        ConnectCase{"byte 3 wrong", {0, 0x52, 0x00, 0x13, 0x12}, false, {}, 0, UsbIoError},
+        ConnectCase{"byte 4 wrong", {0, 0x52, 0x00, 0x12, 0x00}, false, {}, 0, UsbIoError},
+        ConnectCase{"send fails", kGoodAnswer, true, Transfer::kSend, -1, UsbIoError},
+        ConnectCase{"send moves 0 bytes", kGoodAnswer, true, Transfer::kSend, 0, UsbIoError},
+        ConnectCase{"fetch fails", kGoodAnswer, true, Transfer::kFetch, -1, UsbIoError},
+        ConnectCase{"fetch delivers nothing", kGoodAnswer, true, Transfer::kFetch, 0, UsbIoError}));
 
 TEST_F(DeviceProtocolTest, ConnectWithoutDeviceIsNoDevice) {
   sim::SetPresent(false);
-  EXPECT_EQ(UsbConnect(link_), UsbNoDevice);
+  EXPECT_EQ(ConnectToDevice(link_), UsbNoDevice);
   ExpectClosed();
   EXPECT_TRUE(sim::SentRequests().empty());
 }
@@ -170,24 +160,79 @@ TEST_F(DeviceProtocolTest, ConnectWithoutDeviceIsNoDevice) {
 TEST_F(DeviceProtocolTest, ExceptionFromOpenPassesThroughAndLeavesLinkClosed) {
   ASSERT_EQ(sim::ApplyConfig("throw bad_alloc\n"), "");
   sim::KeepHistory(true);  // a script turns the records off
-  EXPECT_THROW(UsbConnect(link_), std::bad_alloc);
+  EXPECT_THROW(ConnectToDevice(link_), std::bad_alloc);
   ExpectClosed();
   EXPECT_TRUE(sim::SentRequests().empty());
   EXPECT_EQ(sim::ApplyConfig("throw logic_error\n"), "line 1: throw logic_error");
 }
 
-TEST_F(DeviceProtocolTest, ConnectOnOpenLinkClosesOldHandle) {
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  EXPECT_EQ(sim::OpenHandles(), 1);
-  EXPECT_EQ(sim::MaxOpenHandles(), 1);
-  EXPECT_EQ(UsbErase(link_), UsbOk);
+// One operation of a calling-order sequence, and the result it must give.
+enum class Step { kConnect, kRead, kErase };
+struct OrderCase {
+  const char* label;
+  std::vector<std::pair<Step, UsbResult>> steps;
+  int max_open_handles;
+};
+
+class CallingOrderTable : public DeviceProtocolTest,
+                          public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(CallingOrderTable, EachStepGivesItsResultAndNoHandleIsLeft) {
+  sim::FillRealisticLog(3);
+  for (const auto& [step, expected] : GetParam().steps) {
+    count_ = -5;
+    switch (step) {
+      case Step::kConnect:
+        EXPECT_EQ(ConnectToDevice(link_), expected) << GetParam().label;
+        break;
+      case Step::kRead:
+        EXPECT_EQ(ReadDeviceLog(link_, log_, &count_), expected) << GetParam().label;
+        if (expected != UsbOk) {
+          EXPECT_EQ(count_, 0) << GetParam().label;
+        }
+        break;
+      case Step::kErase:
+        EXPECT_EQ(EraseDeviceLog(link_), expected) << GetParam().label;
+        break;
+    }
+  }
   ExpectClosed();
+  EXPECT_EQ(sim::MaxOpenHandles(), GetParam().max_open_handles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CallingOrderTable,
+    ::testing::Values(
+        OrderCase{"read before connect", {{Step::kRead, UsbNoDevice}}, 0},
+        OrderCase{"erase before connect", {{Step::kErase, UsbNoDevice}}, 0},
+        OrderCase{"a read closes the link",
+                  {{Step::kConnect, UsbOk}, {Step::kRead, UsbOk}, {Step::kRead, UsbNoDevice}},
+                  1},
+        OrderCase{"an erase closes the link",
+                  {{Step::kConnect, UsbOk}, {Step::kErase, UsbOk}, {Step::kErase, UsbNoDevice}},
+                  1},
+        OrderCase{"a second connect closes the first handle before opening",
+                  {{Step::kConnect, UsbOk}, {Step::kConnect, UsbOk}, {Step::kRead, UsbOk}},
+                  1},
+        OrderCase{"a read after an erase needs its own connect",
+                  {{Step::kConnect, UsbOk},
+                   {Step::kErase, UsbOk},
+                   {Step::kRead, UsbNoDevice},
+                   {Step::kConnect, UsbOk},
+                   {Step::kRead, UsbOk}},
+                  1}));
+
+TEST_F(DeviceProtocolTest, ReadAndEraseOnClosedLinkSendNothingAndKeepOldState) {
+  EXPECT_EQ(ReadDeviceLog(link_, log_, &count_), UsbNoDevice);
+  EXPECT_EQ(EraseDeviceLog(link_), UsbNoDevice);
+  EXPECT_TRUE(sim::SentRequests().empty());
+  EXPECT_EQ(sim::OpenCalls(), 0);
+  ExpectOldLogAndSerial();
 }
 
 struct ReadFailureCase {
   const char* label;
-  std::uint8_t transfer;
+  Transfer transfer;
   std::uint8_t command;
   int index;
   UsbResult expected;
@@ -200,9 +245,9 @@ class ReadFailureTable : public DeviceProtocolTest,
 TEST_P(ReadFailureTable, ResultLinkSerialAndLog) {
   const ReadFailureCase& c = GetParam();
   sim::FillRealisticLog(180);
-  AddFault(c.transfer, c.command, c.index, -1);
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  EXPECT_EQ(UsbReadAll(link_, log_, &count_), c.expected) << c.label;
+  sim::AddFault(c.transfer, c.command, c.index, -1);
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
+  EXPECT_EQ(ReadDeviceLog(link_, log_, &count_), c.expected) << c.label;
   EXPECT_EQ(count_, 0);
   ExpectClosed();
   if (!c.header_arrived) {
@@ -213,66 +258,67 @@ TEST_P(ReadFailureTable, ResultLinkSerialAndLog) {
   // Entries before the failing one were appended; GetPoint still serves them.
   EXPECT_EQ(log_.size(), static_cast<std::size_t>(c.index));
   if (c.index > 0) {
-    EXPECT_EQ(GetPoint(log_, c.index - 1, nullptr, nullptr, nullptr, nullptr), UsbOk);
+    EXPECT_EQ(log_.point(static_cast<std::size_t>(c.index) - 1).id(), c.index);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ReadFailureTable,
-    ::testing::Values(ReadFailureCase{"header send", kSend, kHeader, 0, UsbSendError, false},
-                      ReadFailureCase{"header fetch", kFetch, kHeader, 0, UsbIoError, false},
-                      ReadFailureCase{"first entry send", kSend, kEntry, 0, UsbIoError, true},
-                      ReadFailureCase{"entry 20 send", kSend, kEntry, 20, UsbIoError, true},
-                      ReadFailureCase{"entry 50 fetch", kFetch, kEntry, 50, UsbIoError, true},
-                      ReadFailureCase{"last entry fetch", kFetch, kEntry, 179, UsbIoError, true}));
+    ::testing::Values(ReadFailureCase{"header send", Transfer::kSend, sim::kHeaderCommand, 0,
+                                      UsbSendError, false},
+                      ReadFailureCase{"header fetch", Transfer::kFetch, sim::kHeaderCommand, 0,
+                                      UsbIoError, false},
+                      ReadFailureCase{"first entry send", Transfer::kSend, sim::kEntryCommand, 0,
+                                      UsbIoError, true},
+                      ReadFailureCase{"entry 20 send", Transfer::kSend, sim::kEntryCommand, 20,
+                                      UsbIoError, true},
+                      ReadFailureCase{"entry 50 fetch", Transfer::kFetch, sim::kEntryCommand, 50,
+                                      UsbIoError, true},
+                      ReadFailureCase{"last entry fetch", Transfer::kFetch, sim::kEntryCommand, 179,
+                                      UsbIoError, true}));
 
 TEST_F(DeviceProtocolTest, EntrySendMovingZeroBytesIsNoFailure) {
   sim::FillRealisticLog(10);
-  AddFault(kSend, kEntry, 4, 0);
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  EXPECT_EQ(UsbReadAll(link_, log_, &count_), UsbOk);
+  sim::AddFault(Transfer::kSend, sim::kEntryCommand, 4, 0);
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
+  EXPECT_EQ(ReadDeviceLog(link_, log_, &count_), UsbOk);
   EXPECT_EQ(sim::SentRequests().size(), 182u);
   ExpectClosed();
 }
 
-TEST_F(DeviceProtocolTest, ReadAndEraseOnClosedLinkSendNothing) {
-  EXPECT_EQ(UsbReadAll(link_, log_, &count_), UsbNoDevice);
-  EXPECT_EQ(count_, 0);
-  EXPECT_EQ(UsbErase(link_), UsbNoDevice);
-  EXPECT_TRUE(sim::SentRequests().empty());
-  EXPECT_EQ(sim::OpenCalls(), 0);
-  ExpectOldLogAndSerial();
-}
+struct EraseCase {
+  const char* label;
+  bool faulty;
+  int send_result;
+  UsbResult expected;
+};
 
-TEST_F(DeviceProtocolTest, ReadClosesLinkSoSecondReadIsNoDevice) {
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  EXPECT_EQ(UsbReadAll(link_, log_, &count_), UsbOk);
-  EXPECT_EQ(UsbReadAll(link_, log_, &count_), UsbNoDevice);
-  EXPECT_EQ(count_, 0);
-}
+class EraseTable : public DeviceProtocolTest, public ::testing::WithParamInterface<EraseCase> {};
 
-TEST_F(DeviceProtocolTest, EraseSendsEraseClosesAndSecondEraseIsNoDevice) {
+TEST_P(EraseTable, SendsEraseOnlyAndClosesWhateverTheResult) {
   sim::FillRealisticLog(5);
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  EXPECT_EQ(UsbErase(link_), UsbOk);
-  EXPECT_EQ(sim::SentRequests().back().bytes, Request(kErase, 0));
-  EXPECT_EQ(sim::FetchBuffersZeroed().size(), 1u);  // the identify answer only
+  if (GetParam().faulty) {
+    sim::AddFault(Transfer::kSend, sim::kEraseCommand, 0, GetParam().send_result);
+  }
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
+  EXPECT_EQ(EraseDeviceLog(link_), GetParam().expected) << GetParam().label;
+  const auto sent = sim::SentRequests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1].bytes, Request(sim::kEraseCommand, 0));
+  EXPECT_EQ(sim::FetchBuffersZeroed().size(), 1u);  // no answer fetched after the erase
   ExpectClosed();
-  EXPECT_EQ(UsbErase(link_), UsbNoDevice);
   ExpectOldLogAndSerial();  // erasing the device leaves our copy alone
 }
 
-TEST_F(DeviceProtocolTest, EraseSendFailureIsIoErrorAndCloses) {
-  AddFault(kSend, kErase, 0, -1);
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  EXPECT_EQ(UsbErase(link_), UsbIoError);
-  ExpectClosed();
-}
+INSTANTIATE_TEST_SUITE_P(Table, EraseTable,
+                         ::testing::Values(EraseCase{"send succeeds", false, 0, UsbOk},
+                                           EraseCase{"send fails", true, -1, UsbIoError},
+                                           EraseCase{"send moves 0 bytes", true, 0, UsbIoError}));
 
 TEST_F(DeviceProtocolTest, NullCountIsSkipped) {
   sim::FillRealisticLog(3);
-  ASSERT_EQ(UsbConnect(link_), UsbOk);
-  EXPECT_EQ(UsbReadAll(link_, log_, nullptr), UsbOk);
+  ASSERT_EQ(ConnectToDevice(link_), UsbOk);
+  EXPECT_EQ(ReadDeviceLog(link_, log_, nullptr), UsbOk);
   EXPECT_EQ(log_.size(), 3u);
 }
 

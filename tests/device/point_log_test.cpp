@@ -17,7 +17,7 @@ struct Outputs {
 };
 
 UsbResult Lookup(const PointLog& log, std::int32_t index, Outputs& out) {
-  return GetPoint(log, index, &out.id, &out.time, &out.radiation, &out.period);
+  return LookUpPoint(log, index, &out.id, &out.time, &out.radiation, &out.period);
 }
 
 void ExpectUntouched(const Outputs& out) {
@@ -39,15 +39,15 @@ TEST(PointLog, KeepsAnswersInOrderAndClears) {
   EXPECT_EQ(log.size(), 0u);
 }
 
-TEST(GetPoint, FillsAllOutputsFromStoredPoint) {
+TEST(LookUpPoint, FillsAllOutputsFromStoredPoint) {
   PointLog log;
   log.append(Entry(0x81));
   Outputs out;
   ASSERT_EQ(Lookup(log, 0, out), UsbOk);
   EXPECT_EQ(out.id, 0x81);  // handed out raw, not as a signed id
   EXPECT_EQ(out.time, 0x40302010u);
-  EXPECT_EQ(out.radiation, DecodeRadiation(0x8052));
-  EXPECT_EQ(out.period, 4);  // the raw code, not the period in minutes
+  EXPECT_EQ(out.radiation, 8 + 2 / 10.0);  // word 0x8052
+  EXPECT_EQ(out.period, 4);                // the raw code, not the period in minutes
 }
 
 struct BadIndexCase {
@@ -57,9 +57,9 @@ struct BadIndexCase {
   std::uint8_t presence;
 };
 
-class GetPointBadIndex : public ::testing::TestWithParam<BadIndexCase> {};
+class LookUpPointBadIndex : public ::testing::TestWithParam<BadIndexCase> {};
 
-TEST_P(GetPointBadIndex, Returns400AndLeavesOutputsUntouched) {
+TEST_P(LookUpPointBadIndex, Returns400AndLeavesOutputsUntouched) {
   PointLog log;
   for (int i = 0; i < GetParam().points; ++i) log.append(Entry(1, GetParam().presence));
   Outputs out;
@@ -67,19 +67,19 @@ TEST_P(GetPointBadIndex, Returns400AndLeavesOutputsUntouched) {
   ExpectUntouched(out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, GetPointBadIndex,
+INSTANTIATE_TEST_SUITE_P(Table, LookUpPointBadIndex,
                          ::testing::Values(BadIndexCase{"negative", 3, -1, 1},
                                            BadIndexCase{"most negative", 3, INT32_MIN, 1},
                                            BadIndexCase{"equal to size", 3, 3, 1},
                                            BadIndexCase{"empty log", 0, 0, 1},
                                            BadIndexCase{"presence flag zero", 1, 0, 0}));
 
-TEST(GetPoint, NullOutputsAreSkipped) {
+TEST(LookUpPoint, NullOutputsAreSkipped) {
   PointLog log;
   log.append(Entry(9));
   double radiation = 0;
-  EXPECT_EQ(GetPoint(log, 0, nullptr, nullptr, &radiation, nullptr), UsbOk);
-  EXPECT_EQ(radiation, DecodeRadiation(0x8052));
+  EXPECT_EQ(LookUpPoint(log, 0, nullptr, nullptr, &radiation, nullptr), UsbOk);
+  EXPECT_EQ(radiation, 8 + 2 / 10.0);
 }
 
 }  // namespace
