@@ -1,4 +1,4 @@
-// One HTTP exchange on one accepted socket: read the head, reply once, close.
+// One HTTP exchange on one accepted socket: read the head, reply once, linger, close.
 #pragma once
 
 #include <array>
