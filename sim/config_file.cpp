@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <string>
 
 #include "sim/device_model.h"
 

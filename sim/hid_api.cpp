@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "device/export.h"
 #include "sim/device_model.h"
