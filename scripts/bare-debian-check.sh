@@ -13,6 +13,9 @@ trap '[ -z "$bare_root" ] || bare_root_close "$bare_root"' EXIT
 bare_root_open
 root=$bare_root
 git clone --quiet "$PWD" "$root/root/dosebridge"
+# The package test makes a bare root of its own: hand it the cached one.
+mkdir -p "$root/root/dosebridge/build/bare-debian"
+cp "$bare_tarball" "$root/root/dosebridge/build/bare-debian/"
 start=$(date +%s)
 status=0
 bare_root_run "$root" "cd /root/dosebridge && $1" || status=$?
