@@ -122,17 +122,11 @@ PollResult Poller::PollOnce() {
   for_schedule.failed = outcome != "ok";
   if (readout) {
     for_schedule.newest_period_minutes = NewestPeriod(readout->readings);
-    StoreReadings(readout->readings, &result);
+    StoreReadings(readout->readings, readout->serial, &result);
     if (!result.store_error.empty()) {
       outcome = "store failed";
       line = "cannot store readings, keeping them in memory: " + result.store_error;
       for_schedule.failed = true;
-    } else if (store_ && !readout->serial.empty()) {
-      try {
-        result.kept = store_->CountForSerial(readout->serial);
-      } catch (const SqliteError& e) {
-        result.store_error = e.what();
-      }
     }
   }
   const std::chrono::seconds next = NextPollInterval(for_schedule, every_);
@@ -141,12 +135,14 @@ PollResult Poller::PollOnce() {
   return result;
 }
 
-void Poller::StoreReadings(const std::vector<Reading>& readings, PollResult* result) {
-  if (readings.empty() && pending_.empty()) return;
+void Poller::StoreReadings(const std::vector<Reading>& readings, const std::string& serial,
+                           PollResult* result) {
   pending_.insert(pending_.end(), readings.begin(), readings.end());
   try {
     if (!store_) store_ = std::make_unique<ReadingStore>(ReadingStore::OpenForKeeping(db_path_));
-    result->stored = store_->Keep(pending_);
+    const ReadingStore::KeepOutcome kept = store_->Keep(pending_, serial);
+    result->stored = kept.stored;
+    result->kept = kept.kept;
     pending_.clear();
   } catch (const std::exception& e) {
     result->store_error = e.what();

@@ -57,7 +57,8 @@ class Poller {
  private:
   void Run();
   PollResult PollOnce();
-  void StoreReadings(const std::vector<Reading>& readings, PollResult* result);
+  void StoreReadings(const std::vector<Reading>& readings, const std::string& serial,
+                     PollResult* result);
   void Report(const std::string& outcome, const std::string& line);
 
   ServiceClient client_;

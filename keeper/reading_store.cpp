@@ -11,6 +11,7 @@ constexpr std::int64_t kApplicationId = 0x64626b70;
 constexpr std::int64_t kSchemaVersion = 1;
 
 constexpr char kSchema[] = R"sql(
+-- Kept in time order: the history is one sequential read.
 CREATE TABLE readings (
   serial TEXT NOT NULL,
   id INTEGER NOT NULL,
@@ -19,10 +20,23 @@ CREATE TABLE readings (
   radiation_value REAL NOT NULL,
   period INTEGER NOT NULL,
   stored_at INTEGER NOT NULL,
-  UNIQUE (serial, id, time, radiation, period)
-);
-CREATE INDEX readings_by_time ON readings (time, serial, id);
+  PRIMARY KEY (time, serial, id, radiation, period)
+) WITHOUT ROWID;
 CREATE INDEX readings_by_serial ON readings (serial, time);
+-- Counting a serial's readings at every poll would cost a scan of them all.
+CREATE TABLE kept_counts (serial TEXT PRIMARY KEY, kept INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TRIGGER count_kept AFTER INSERT ON readings BEGIN
+  INSERT INTO kept_counts VALUES (NEW.serial, 1)
+    ON CONFLICT (serial) DO UPDATE SET kept = kept + 1;
+END;
+CREATE TRIGGER count_removed AFTER DELETE ON readings BEGIN
+  UPDATE kept_counts SET kept = kept - 1 WHERE serial = OLD.serial;
+END;
+CREATE TRIGGER count_moved AFTER UPDATE OF serial ON readings BEGIN
+  UPDATE kept_counts SET kept = kept - 1 WHERE serial = OLD.serial;
+  INSERT INTO kept_counts VALUES (NEW.serial, 1)
+    ON CONFLICT (serial) DO UPDATE SET kept = kept + 1;
+END;
 )sql";
 
 constexpr char kSameReading[] =
@@ -107,28 +121,47 @@ void ReadingStore::CheckIntact() {
   }
 }
 
-bool ReadingStore::IsKept(SqliteStatement& lookup, const Reading& reading) {
-  lookup.Reset();
-  BindKey(lookup, reading);
-  lookup.BindInt64(5, reading.period);
-  return lookup.Step();
+bool ReadingStore::IsKept(const Reading& reading) {
+  if (!lookup_) lookup_.emplace(db_.Prepare(kSameReading));
+  lookup_->Reset();
+  BindKey(*lookup_, reading);
+  lookup_->BindInt64(5, reading.period);
+  const bool kept = lookup_->Step();
+  lookup_->Reset();  // ends the statement's read
+  return kept;
 }
 
-int ReadingStore::Keep(const std::vector<Reading>& readings) {
-  // Look first, without a write lock: most polls find nothing new.
+std::int64_t ReadingStore::Count(const std::string& serial) {
+  if (!count_) count_.emplace(db_.Prepare("SELECT kept FROM kept_counts WHERE serial = ?1"));
+  count_->Reset();
+  count_->BindText(1, serial);
+  const std::int64_t kept = count_->Step() ? count_->ColumnInt64(0) : 0;
+  count_->Reset();
+  return kept;
+}
+
+ReadingStore::KeepOutcome ReadingStore::Keep(const std::vector<Reading>& readings,
+                                             const std::string& serial) {
+  KeepOutcome outcome;
+  // Look first, in one read transaction: most polls find nothing new, and
+  // then take no write lock at all.
   std::vector<const Reading*> fresh;
-  {
-    SqliteStatement lookup = db_.Prepare(kSameReading);
+  db_.Execute("BEGIN");
+  try {
     for (const Reading& reading : readings) {
-      if (!IsKept(lookup, reading)) fresh.push_back(&reading);
+      if (!IsKept(reading)) fresh.push_back(&reading);
     }
+    if (fresh.empty()) outcome.kept = Count(serial);
+    db_.Execute("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
   }
-  if (fresh.empty()) return 0;
+  if (fresh.empty()) return outcome;
   const std::int64_t now = std::time(nullptr);
   db_.Execute("BEGIN IMMEDIATE");
   try {
     SqliteStatement insert = db_.Prepare(kInsert);
-    int stored = 0;
     for (const Reading* reading : fresh) {
       insert.Reset();
       BindKey(insert, *reading);
@@ -136,29 +169,24 @@ int ReadingStore::Keep(const std::vector<Reading>& readings) {
       insert.BindInt64(6, reading->period);
       insert.BindInt64(7, now);
       insert.Step();
-      stored += sqlite3_changes(db_.get());
+      outcome.stored += sqlite3_changes(db_.get());
     }
+    outcome.kept = Count(serial);
     db_.Execute("COMMIT");
-    return stored;
+    return outcome;
   } catch (...) {
     sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
 }
 
-std::int64_t ReadingStore::CountForSerial(const std::string& serial) {
-  SqliteStatement count = db_.Prepare("SELECT count(*) FROM readings WHERE serial = ?1");
-  count.BindText(1, serial);
-  return count.Step() ? count.ColumnInt64(0) : 0;
-}
-
 std::vector<SerialSummary> ReadingStore::Summaries() {
   std::vector<SerialSummary> summaries;
   SqliteStatement counts =
-      db_.Prepare("SELECT serial, count(*) FROM readings GROUP BY serial ORDER BY serial");
+      db_.Prepare("SELECT serial, kept FROM kept_counts WHERE kept > 0 ORDER BY serial");
   SqliteStatement newest = db_.Prepare(
       "SELECT radiation_value, time FROM readings WHERE serial = ?1 "
-      "ORDER BY time DESC, rowid DESC LIMIT 1");
+      "ORDER BY time DESC, id DESC LIMIT 1");
   while (counts.Step()) {
     SerialSummary summary{counts.ColumnText(0), counts.ColumnInt64(1)};
     newest.Reset();

@@ -54,20 +54,26 @@ class ReadingStore {
   // Reads every page once; throws StoreOpenError when the file is damaged.
   void CheckIntact();
 
-  // Stores the readings not kept yet, all in one transaction, and returns how
-  // many were new. Writes nothing when none is new. Throws SqliteError.
-  int Keep(const std::vector<Reading>& readings);
-  std::int64_t CountForSerial(const std::string& serial);
+  struct KeepOutcome {
+    int stored = 0;         // readings that were new
+    std::int64_t kept = 0;  // readings kept for the serial asked about
+  };
+  // Stores the readings not kept yet, all in one transaction, and counts
+  // those kept for `serial`. Writes nothing when none is new. Throws SqliteError.
+  KeepOutcome Keep(const std::vector<Reading>& readings, const std::string& serial = {});
   std::vector<SerialSummary> Summaries();
   HistoryCursor History(std::int64_t since);
 
  private:
   explicit ReadingStore(SqliteConnection connection, std::string path)
       : db_(std::move(connection)), path_(std::move(path)) {}
-  bool IsKept(SqliteStatement& lookup, const Reading& reading);
+  bool IsKept(const Reading& reading);
+  std::int64_t Count(const std::string& serial);
 
   SqliteConnection db_;
   std::string path_;
+  // Prepared once: a poll runs them for every point.
+  std::optional<SqliteStatement> lookup_, count_;
 };
 
 }  // namespace keeper

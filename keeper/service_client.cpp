@@ -19,7 +19,9 @@ using tcp = asio::ip::tcp;
 
 struct ServiceClient::State {
   std::mutex mutex;
-  asio::io_context* current = nullptr;  // the fetch in progress
+  // One context for all fetches: a fetch that ends by itself leaves no work
+  // in it, and after Cancel there is no further fetch.
+  asio::io_context io;
   bool cancelled = false;
 };
 
@@ -30,13 +32,11 @@ std::shared_ptr<ServiceClient::State> ServiceClient::MakeState() {
 void ServiceClient::Cancel() {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->cancelled = true;
-  if (state_->current) state_->current->stop();
+  state_->io.stop();
 }
 
 ServiceAnswer ServiceClient::FetchReadout() {
-  // A fresh context per fetch: a stopped one may still hold handlers that
-  // point into an earlier fetch's frame.
-  asio::io_context io;
+  asio::io_context& io = state_->io;
   ServiceAnswer answer;
   tcp::resolver resolver(io);
   beast::tcp_stream stream(io);
@@ -75,13 +75,9 @@ ServiceAnswer ServiceClient::FetchReadout() {
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     if (state_->cancelled) return ServiceAnswer{"", "stopped"};
-    state_->current = &io;
+    io.restart();
   }
   io.run();
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->current = nullptr;
-  }
   if (!done) answer.error = "stopped";
   beast::error_code ignored;
   stream.socket().shutdown(tcp::socket::shutdown_both, ignored);

@@ -50,16 +50,17 @@ std::vector<Reading> All(ReadingStore& store, std::int64_t since = 0) {
 TEST_F(ReadingStoreTest, KeepsEachReadingOnceAndNeverMergesDifferentOnes) {
   ReadingStore store = ReadingStore::OpenForKeeping(path_);
   const std::vector<Reading> log{Point("aa", "1", 100, "0.12"), Point("aa", "2", 200, "0.13")};
-  EXPECT_EQ(store.Keep(log), 2);
-  EXPECT_EQ(store.Keep(log), 0);
+  EXPECT_EQ(store.Keep(log).stored, 2);
+  EXPECT_EQ(store.Keep(log).stored, 0);
   // Each differs from the first point in one member only.
   const std::vector<Reading> neighbours{
       Point("bb", "1", 100, "0.12"), Point("aa", "9", 100, "0.12"), Point("aa", "1", 101, "0.12"),
       Point("aa", "1", 100, "0.120"), Point("aa", "1", 100, "0.12", 30)};
-  EXPECT_EQ(store.Keep(neighbours), 5);
-  EXPECT_EQ(store.CountForSerial("aa"), 6);
-  EXPECT_EQ(store.CountForSerial("bb"), 1);
-  EXPECT_EQ(store.CountForSerial("cc"), 0);
+  EXPECT_EQ(store.Keep(neighbours).stored, 5);
+  EXPECT_EQ(store.Keep({}, "aa").kept, 6);
+  EXPECT_EQ(store.Keep({}, "bb").kept, 1);
+  EXPECT_EQ(store.Keep({}, "cc").kept, 0);
+  EXPECT_EQ(store.Keep(log, "aa").kept, 6) << "counted when nothing is new, too";
 }
 
 TEST_F(ReadingStoreTest, KeepsTheRadiationTextAsReceivedBesideItsValue) {
@@ -112,8 +113,8 @@ TEST_F(ReadingStoreTest, APollWithNothingNewWritesNothing) {
   const std::string db_before = Bytes(path_);
   const std::string wal_before = Bytes(path_ + "-wal");
   ASSERT_FALSE(wal_before.empty());
-  EXPECT_EQ(store.Keep(log), 0);
-  EXPECT_EQ(store.Keep({}), 0);
+  EXPECT_EQ(store.Keep(log).stored, 0);
+  EXPECT_EQ(store.Keep({}, "aa").stored, 0);
   EXPECT_EQ(Bytes(path_), db_before);
   EXPECT_EQ(Bytes(path_ + "-wal"), wal_before);
 }
