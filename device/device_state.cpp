@@ -1,13 +1,16 @@
 #include "device/device_state.h"
 
 #include <cstdio>
+#include <new>
 
 namespace device {
 
 DeviceLink& TheDeviceLink() {
-  // Never destroyed: nothing closes the device at exit, and no other static
-  // (hidapi's, or a simulator's) can be gone before its close.
-  static DeviceLink* const link = new DeviceLink;
+  // Built in static storage and never destroyed: nothing closes the device at
+  // exit, no other static (hidapi's, or a simulator's) can be gone before its
+  // close, and unloading the library leaves no heap block behind.
+  alignas(DeviceLink) static unsigned char storage[sizeof(DeviceLink)];
+  static DeviceLink* const link = new (storage) DeviceLink;
   return *link;
 }
 
