@@ -87,7 +87,7 @@ TEST_F(DeviceProtocolTest, CompleteReadIs181ExchangesAndSkipsEmptyEntries) {
   const auto sent = sim::SentRequests();
   ASSERT_EQ(sent.size(), 1u + 181u);  // identify, header, 180 entries
   EXPECT_EQ(sent[1].bytes, Request(sim::kHeaderCommand, 0));
-  for (std::uint32_t i = 0; i < 180; ++i) {
+  for (std::uint32_t i = 0; i < sim::kEntries; ++i) {
     ASSERT_EQ(sent[2 + i].bytes, Request(sim::kEntryCommand, i)) << "entry " << i;
   }
   EXPECT_EQ(sent[2 + 1].bytes,
@@ -244,7 +244,7 @@ class ReadFailureTable : public DeviceProtocolTest,
 
 TEST_P(ReadFailureTable, ResultLinkSerialAndLog) {
   const ReadFailureCase& c = GetParam();
-  sim::FillRealisticLog(180);
+  sim::FillRealisticLog(sim::kEntries);
   sim::AddFault(c.transfer, c.command, c.index, -1);
   ASSERT_EQ(ConnectToDevice(link_), UsbOk);
   EXPECT_EQ(ReadDeviceLog(link_, log_, &count_), c.expected) << c.label;

@@ -87,7 +87,7 @@ TEST(FaultMatrix, EveryFaultGivesItsStatusAndClosesTheDevice) {
     for (const int result : {-1, 0}) {
       device::ResetProcessState();
       sim::Reset();
-      sim::FillRealisticLog(180);
+      sim::FillRealisticLog(sim::kEntries);
       sim::AddFault(row.transfer, row.command, row.index, result);
       const std::string jsonp = service::ProcessApiRequest(std::string(row.route) + "?callback=f");
       EXPECT_EQ(StatusOf(jsonp), result == -1 ? row.status_on_failure : row.status_on_nothing)
