@@ -14,26 +14,21 @@ namespace {
 
 using sim::Transfer;
 
-const std::array<std::uint8_t, 7> kOldSerial{9, 9, 9, 9, 9, 9, 9};
-const std::array<std::uint8_t, 7> kDeviceSerial{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
+const sim::Serial kOldSerial{9, 9, 9, 9, 9, 9, 9};
+const sim::Serial kDeviceSerial{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
 
-// Every request starts with report id 0 and the bytes 12 12 01.
+// Every request: report id 0 and a fixed prefix, the command, a little-endian
+// argument, and zeros up to the report's size.
+constexpr std::array<std::uint8_t, 4> kRequestPrefix{0x00, 0x12, 0x12, 0x01};
+
 std::vector<std::uint8_t> Request(std::uint8_t command, std::uint32_t argument) {
-  return {0x00,
-          0x12,
-          0x12,
-          0x01,
-          command,
-          static_cast<std::uint8_t>(argument),
-          static_cast<std::uint8_t>(argument >> 8),
-          static_cast<std::uint8_t>(argument >> 16),
-          static_cast<std::uint8_t>(argument >> 24),
-          0,
-          0,
-          0,
-          0,
-          0,
-          0};
+  std::vector<std::uint8_t> bytes(kRequestPrefix.begin(), kRequestPrefix.end());
+  bytes.push_back(command);
+  for (int shift = 0; shift < 32; shift += 8) {
+    bytes.push_back(static_cast<std::uint8_t>(argument >> shift));
+  }
+  bytes.resize(sim::kReportSize, 0);
+  return bytes;
 }
 
 class DeviceProtocolTest : public ::testing::Test {
