@@ -110,16 +110,21 @@ def main():
         keeper, keeper_port = start_keeper(binary, db, port, os.path.join(work, "log1"))
         request(keeper_port, "POST", "/api/poll")  # the start-up poll's readings are in
 
+        # curl reads the answer faster than urllib would: the time is the keeper's.
         times = []
         history_began = cpu_seconds(keeper.pid)
         for _ in range(HISTORY_RUNS):
-            began = time.perf_counter()
-            body = request(keeper_port, "GET", "/api/history")
-            times.append((time.perf_counter() - began) * 1000)
+            timing = subprocess.run(
+                ["curl", "-s", "-o", "/dev/null", "-w", "%{time_total}",
+                 "-H", f"Host: localhost:{keeper_port}",
+                 f"http://127.0.0.1:{keeper_port}/api/history"],
+                check=True, capture_output=True, text=True).stdout
+            times.append(float(timing) * 1000)
         history_cpu = (cpu_seconds(keeper.pid) - history_began) / HISTORY_RUNS * 1000
+        body = request(keeper_port, "GET", "/api/history")
         readings = len(json.loads(body)["Readings"])
         print(f"history: {readings} readings, {len(body)} bytes; answered in median "
-              f"{statistics.median(times):.1f} ms, max {max(times):.1f} ms (client included); "
+              f"{statistics.median(times):.1f} ms, max {max(times):.1f} ms (curl); "
               f"keeper CPU {history_cpu:.1f} ms each")
 
         nothing_new = []

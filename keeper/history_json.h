@@ -9,7 +9,7 @@
 namespace keeper {
 
 // About this many bytes per piece.
-inline constexpr std::size_t kHistoryPieceBytes = 64 << 10;
+inline constexpr std::size_t kHistoryPieceBytes = 256 << 10;
 
 class HistoryJsonWriter {
  public:

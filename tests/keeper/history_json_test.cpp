@@ -48,7 +48,8 @@ TEST_F(HistoryJsonTest, WritesCompactJsonWithStringValues) {
 TEST_F(HistoryJsonTest, ALongHistoryComesInPiecesThatJoinIntoOneDocument) {
   ReadingStore store = ReadingStore::OpenForKeeping(dir_ + "/r.sqlite3");
   std::vector<Reading> many;
-  constexpr int kCount = 5000;  // several pieces' worth
+  // Every reading takes more than 80 bytes: this is more than three pieces' worth.
+  constexpr int kCount = static_cast<int>(3 * kHistoryPieceBytes / 80);
   for (int i = 0; i < kCount; ++i) {
     many.push_back(Reading{"0123456789abcd", std::to_string(i % 128), i, "0.1", 0.1, 60});
   }
