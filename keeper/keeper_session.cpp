@@ -48,9 +48,11 @@ class Session : public std::enable_shared_from_this<Session> {
     }
     if (error) {
       keep_alive_ = false;
-      return SendText(error == http::error::header_limit
-                          ? http::status::request_header_fields_too_large
-                          : http::status::bad_request);
+      if (error == http::error::header_limit) {
+        return SendText(http::status::request_header_fields_too_large);
+      }
+      if (error == http::error::body_limit) return SendText(http::status::payload_too_large);
+      return SendText(http::status::bad_request);
     }
     const auto& request = parser_->get();
     keep_alive_ = request.keep_alive();

@@ -318,6 +318,11 @@ TEST_F(KeeperE2eTest, RoutesAnswerWithTheRightStatus) {
                                            "\r\nX-Big: " + std::string(20000, 'x') + "\r\n\r\n")
                 .substr(0, 12),
             "HTTP/1.1 431");
+  EXPECT_EQ(ExchangeRaw(keeper.port(), "POST /api/poll HTTP/1.1\r\nHost: " + host +
+                                           "\r\nContent-Length: 100000\r\n\r\n" +
+                                           std::string(100000, 'x'))
+                .substr(0, 12),
+            "HTTP/1.1 413");
   EXPECT_EQ(Request(keeper.port(), "GET", "/").status, 200) << "still serving";
   EXPECT_EQ(keeper.process().Stop(SIGTERM), 0);
 }
