@@ -64,15 +64,17 @@ int Keep(const keeper::KeeperOptions& options, const std::string& db_path) {
     std::fprintf(stderr, "dosebridge-keeper: %s\n", e.what());
     return kExitFailure;
   }
-  std::fprintf(stderr, "keeping readings in %s; serving %s\n", db_path.c_str(),
-               server->Url().c_str());
-  std::fflush(stderr);
-
+  // Catch the signals before saying we serve: whoever waits for that line
+  // may stop us right after it.
   boost::asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](boost::system::error_code, int) {
     server->Stop();
     io.stop();
   });
+  std::fprintf(stderr, "keeping readings in %s; serving %s\n", db_path.c_str(),
+               server->Url().c_str());
+  std::fflush(stderr);
+
   poller.Start();
   io.run();
   poller.Stop();

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <random>
 
@@ -195,6 +196,8 @@ TEST_F(KeeperE2eTest, RefusesFilesThatAreNotItsDatabaseAndLeavesThemAlone) {
     KeeperProcess keeper(damaged, service_.address());
     EXPECT_EQ(keeper.process().Stop(SIGTERM), 0);
   }
+  // A clean stop leaves everything in the main file.
+  ASSERT_FALSE(std::filesystem::exists(damaged + "-wal"));
   std::string bytes = ReadFile(damaged);
   ASSERT_GE(bytes.size(), 4096u);
   // Keep the header (and so the keeper's mark); ruin the schema page.
