@@ -181,6 +181,38 @@ TEST_F(KeeperE2eTest, AnUnwritablePlaceGetsALogLineAndPollingGoesOn) {
       << keeper.process().Stderr();
 }
 
+// A tiny file system of its own, in a mount namespace, fills up after a few polls.
+TEST_F(KeeperE2eTest, AFullDiskGetsALogLineAndPollingGoesOn) {
+  const std::string mount = dir_.path() + "/small";
+  std::filesystem::create_directories(mount);
+  if (std::system("unshare -rm true 2>/dev/null") != 0) {
+    GTEST_SKIP() << "no mount namespaces here";
+  }
+  service_.SetBody(ReadoutBody(kSerial, {}, "3"));
+  KeeperProcess keeper(mount + "/readings.sqlite3", service_.address(), {},
+                       {"/usr/bin/unshare", "-rm", "sh", "-c",
+                        "mount -t tmpfs -o size=128k tmpfs \"$0\" && exec \"$@\"", mount});
+  std::int64_t stored = 0;
+  HttpReply reply;
+  for (int poll = 0; poll < 100; ++poll) {
+    service_.SetBody(ReadoutBody(kSerial, HourlyPoints(180 * poll, 180)));
+    reply = PollNow(keeper.port());
+    if (reply.status != 200) break;
+    stored += std::stoll(Json(reply)["Stored"].get<std::string>());
+  }
+  ASSERT_EQ(reply.status, 503) << "the disk never filled";
+  EXPECT_NE(reply.body.find("full"), std::string::npos) << reply.body;
+  EXPECT_GT(stored, 0);
+  // Still polling and serving; what was stored before is all there.
+  EXPECT_EQ(Json(PollNow(keeper.port()))["Status"], "0");
+  EXPECT_EQ(Json(Request(keeper.port(), "GET", "/api/history"))["Readings"].size(),
+            static_cast<std::size_t>(stored));
+  EXPECT_TRUE(keeper.process().Running());
+  EXPECT_EQ(keeper.process().Stop(SIGTERM), 0);
+  EXPECT_NE(keeper.process().Stderr().find("cannot store readings"), std::string::npos)
+      << keeper.process().Stderr();
+}
+
 TEST_F(KeeperE2eTest, RefusesFilesThatAreNotItsDatabaseAndLeavesThemAlone) {
   const std::string text = dir_.path() + "/notes.txt";
   WriteFile(text, "my notes\n");

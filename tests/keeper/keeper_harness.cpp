@@ -168,11 +168,17 @@ int RunExport(const std::vector<std::string>& arguments, std::string* out, std::
 }
 
 KeeperProcess::KeeperProcess(const std::string& db, const std::string& service,
-                             std::vector<std::string> extra) {
+                             std::vector<std::string> extra, std::vector<std::string> wrapper) {
   std::vector<std::string> arguments{"--db", db, "--service", service, "--listen", "127.0.0.1:0"};
   arguments.insert(arguments.end(), extra.begin(), extra.end());
-  process_ = std::make_unique<ChildProcess>(KEEPER_BINARY, arguments, std::vector<std::string>{},
-                                            dir_.path());
+  std::string binary = KEEPER_BINARY;
+  if (!wrapper.empty()) {
+    arguments.insert(arguments.begin(), binary);
+    arguments.insert(arguments.begin(), wrapper.begin() + 1, wrapper.end());
+    binary = wrapper.front();
+  }
+  process_ =
+      std::make_unique<ChildProcess>(binary, arguments, std::vector<std::string>{}, dir_.path());
   const std::string marker = "serving http://127.0.0.1:";
   const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
   while (std::chrono::steady_clock::now() < deadline && process_->Running()) {

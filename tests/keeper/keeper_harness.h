@@ -56,8 +56,9 @@ int RunExport(const std::vector<std::string>& arguments, std::string* out, std::
 class KeeperProcess {
  public:
   // `service`: HOST:PORT of the service to poll.
+  // `wrapper`: a command that runs the keeper's command line after its own words.
   KeeperProcess(const std::string& db, const std::string& service,
-                std::vector<std::string> extra = {});
+                std::vector<std::string> extra = {}, std::vector<std::string> wrapper = {});
   ChildProcess& process() { return *process_; }
   unsigned short port() const { return port_; }
 
