@@ -32,7 +32,6 @@ class KeeperServer {
   // Listens on every address `listen.host` names; throws when none works.
   KeeperServer(boost::asio::io_context& io, const HostPort& listen, ServerSettings settings,
                Poller& poller);
-  unsigned short port() const { return port_; }
   // The address to show people, e.g. "http://127.0.0.1:5001/".
   std::string Url() const { return url_; }
   void Stop();
