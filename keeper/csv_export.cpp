@@ -27,8 +27,12 @@ std::string IsoUtc(std::int64_t seconds) {
 
 }  // namespace
 
-void WriteCsv(HistoryCursor& cursor, std::ostream& out) {
+void WriteCsvHeader(std::ostream& out) {
   out << "serial,id,time,time_utc,radiation,period\n";
+}
+
+void WriteCsv(HistoryCursor& cursor, std::ostream& out) {
+  WriteCsvHeader(out);
   Reading reading;
   while (cursor.Next(&reading)) {
     out << Field(reading.serial) << ',' << Field(reading.id) << ',' << reading.time << ','

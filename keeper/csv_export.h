@@ -7,6 +7,8 @@
 
 namespace keeper {
 
+void WriteCsvHeader(std::ostream& out);
+// The header, then a line for each reading.
 void WriteCsv(HistoryCursor& cursor, std::ostream& out);
 
 }  // namespace keeper

@@ -4,6 +4,7 @@
 #include <boost/asio/signal_set.hpp>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -21,6 +22,15 @@ constexpr int kExitBadOptions = 2;
 constexpr int kExitFailure = 1;
 
 int Export(const keeper::KeeperOptions& options, const std::string& db_path) {
+  std::error_code missing;
+  if (!std::filesystem::exists(db_path, missing) && !missing) {
+    // Before the first poll nothing is kept: an empty history, and no file made.
+    std::fprintf(stderr, "dosebridge-keeper: nothing kept yet (%s does not exist)\n",
+                 db_path.c_str());
+    keeper::WriteCsvHeader(std::cout);
+    std::cout.flush();
+    return std::cout ? 0 : kExitFailure;
+  }
   try {
     keeper::ReadingStore store = keeper::ReadingStore::OpenForReading(db_path);
     store.CheckIntact();  // rather no CSV than one that stops halfway

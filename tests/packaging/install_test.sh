@@ -6,7 +6,9 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cmake --install "$build" --prefix "$stage/usr" >/dev/null
 missing=0
-for f in bin/dosebridge bin/dosebridge-doctor include/dosebridge.h lib/udev/rules.d/60-dosebridge.rules \
+for f in bin/dosebridge bin/dosebridge-keeper bin/dosebridge-doctor include/dosebridge.h \
+         lib/udev/rules.d/60-dosebridge.rules lib/systemd/user/dosebridge-keeper.service \
+         share/man/man1/dosebridge.1 share/man/man1/dosebridge-keeper.1 share/dosebridge/CHANGELOG.md \
          lib/systemd/user/dosebridge.service share/dosebridge/web/index.html share/dosebridge/web/viewer.js \
          share/dosebridge/web/vendor/uplot/uPlot.iife.min.js share/dosebridge/web/vendor/uplot/LICENSE; do
   [ -e "$stage/usr/$f" ] || { echo "missing: $f"; missing=1; }
