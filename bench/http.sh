@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Side-by-side HTTP benchmark: dosebridge (simulated dosimeter, no delay, 180
 # points) against nginx serving the same reply bodies as static files, both
-# pinned to CPU 0 and driven by wrk on CPU 1, one request per connection.
+# pinned to CPU 0 and driven by wrk on CPU 1, one request per connection. The
+# two servers take turns for a few rounds and each row shows the round with the
+# median CPU figure, so that a burst of other work on the machine skews one
+# round rather than the comparison.
 #
-#   bench/http.sh                      full run (about 6 minutes)
-#   DURATION=3 bench/http.sh           shorter runs
+#   bench/http.sh                      full run (about 7 minutes)
+#   DURATION=2 ROUNDS=1 bench/http.sh  a quick look
 #   BUILD_DIR=build/mine bench/http.sh another release build directory
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-duration=${DURATION:-10}
+duration=${DURATION:-4}
+rounds=${ROUNDS:-3}
 connections=${CONNECTIONS:-"1 10 50"}
 build=$root/${BUILD_DIR:-build/release}
 
@@ -93,6 +97,11 @@ measure() {  # $1 pid, $2 connections, $3 url, $4 extra wrk args
     END {printf "%d %.0f %s %.1f\n", req, rps, p50, (req > 0 ? cpu / hz * 1e6 / req : 0)}'
 }
 
+# Of the rounds' lines from measure, the one with the median CPU figure.
+median_round() {
+  sed '/^$/d' <<<"$1" | sort -k4,4g | awk '{line[NR] = $0} END {print line[int((NR + 1) / 2)]}'
+}
+
 routes="readout info nodevice malformed"
 declare -A url=([readout]='/?callback=f' [info]='/GetDeviceInfo?callback=f' [nodevice]='/?callback=f' [malformed]='/%zz')
 declare -A file=([readout]=readout.js [info]=info.js [nodevice]=nodevice.js [malformed]=bad.html)
@@ -105,8 +114,13 @@ printf '\n%-10s %5s %6s | %9s %9s %6s | %9s %9s %6s | %9s %9s\n' route conns bod
 for r in $routes; do
   start_service "$work/${conf[$r]}.conf"
   for c in $connections; do
-    read -r _ ours_rps ours_p50 ours_cpu <<<"$(measure "$service_pid" "$c" "http://localhost:5000${url[$r]}" "")"
-    read -r _ ng_rps ng_p50 ng_cpu <<<"$(measure "$nginx_worker" "$c" "http://127.0.0.1:8080/${file[$r]}" "")"
+    ours=""; ng=""
+    for _ in $(seq "$rounds"); do
+      ours+="$(measure "$service_pid" "$c" "http://localhost:5000${url[$r]}" "")"$'\n'
+      ng+="$(measure "$nginx_worker" "$c" "http://127.0.0.1:8080/${file[$r]}" "")"$'\n'
+    done
+    read -r _ ours_rps ours_p50 ours_cpu <<<"$(median_round "$ours")"
+    read -r _ ng_rps ng_p50 ng_cpu <<<"$(median_round "$ng")"
     awk -v r="$r" -v c="$c" -v s="${size[$r]}" -v orps="$ours_rps" -v nrps="$ng_rps" -v ocpu="$ours_cpu" \
       -v ncpu="$ng_cpu" -v op="$ours_p50" -v np="$ng_p50" 'BEGIN {
       printf "%-10s %5d %6d | %9.0f %9.0f %6.2f | %9.1f %9.1f %6.2f | %9s %9s\n", r, c, s, orps, nrps,
