@@ -1,6 +1,7 @@
 #include "service/reading_document.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -36,7 +37,8 @@ constexpr std::string_view kStatusClose = "\"";
 
 constexpr std::size_t kTimeDigits = std::numeric_limits<std::uint32_t>::digits10 + 1;
 constexpr std::size_t kStatusDigits = std::numeric_limits<int>::digits10 + 2;  // with a sign
-constexpr std::size_t kModelAndSerialBytes = 4 + 14;
+constexpr std::size_t kModelTextBytes = 4;    // the model word in hex
+constexpr std::size_t kSerialTextBytes = 14;  // the 7 serial bytes in hex
 
 // The value texts are copied at their full capacity and the cursor then moves
 // by their size, so each point is budgeted with the capacities.
@@ -115,7 +117,7 @@ void ReadingDocument::PutStatus(DeviceStatus status) {
 
 std::size_t ReadingDocument::MaxBytes(std::size_t points) {
   return kDocumentOpen.size() + 2 * kMemberSeparator.size() + kDeviceInfoModel.size() +
-         kDeviceInfoSerial.size() + kDeviceInfoClose.size() + kModelAndSerialBytes +
+         kDeviceInfoSerial.size() + kDeviceInfoClose.size() + kModelTextBytes + kSerialTextBytes +
          kPointsOpen.size() + points * kMaxPointBytes + kPointsClose.size() + kStatusOpen.size() +
          kStatusDigits + kStatusClose.size() + kDocumentClose.size();
 }
