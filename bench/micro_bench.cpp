@@ -11,6 +11,7 @@
 #include "service/device_steps.h"
 #include "service/reading_document.h"
 #include "sim/sim.h"
+#include "tests/device/device_state_reset.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ const std::string kBrowserHead =
     "Accept-Language: en-GB,en;q=0.9\r\n\r\n";
 
 void FullLog() {
-  device::ResetProcessState();
+  device_test::ResetDeviceState();
   sim::Reset();
   sim::KeepHistory(false);  // as when preloaded into the service
   sim::FillRealisticLog(180);

@@ -19,11 +19,6 @@ PointLog& ThePointLog() {
   return log;
 }
 
-void ResetProcessState() {
-  TheDeviceLink() = DeviceLink{};
-  ThePointLog().clear();
-}
-
 std::string SerialNumberText(const DeviceLink& link) {
   static_assert(kSerialSize == 7, "the format names seven bytes");
   char text[2 * kSerialSize + 1];

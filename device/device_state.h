@@ -17,9 +17,6 @@ namespace device {
 DeviceLink& TheDeviceLink();
 PointLog& ThePointLog();
 
-// Back to the state at program start. For tests, which need a fresh process state.
-void ResetProcessState();
-
 // "%02x" x 7 of the serial bytes, and "%04x" of the model word.
 std::string SerialNumberText(const DeviceLink& link);
 std::string ModelText(const DeviceLink& link);

@@ -5,12 +5,13 @@
 
 #include "device/device_state.h"
 #include "device/export.h"
+#include "tests/device/device_state_reset.h"
 #include "tests/device/exported_api_cases.h"
 
 namespace {
 
 TEST(ExportedFunctions, LinkedInPassEveryCaseInOrder) {
-  device::ResetProcessState();
+  device_test::ResetDeviceState();
   const ExportedApi api{UsbConnect,     UsbReadAll, GetPoint, GetDeviceSerialNumber,
                         GetDeviceModel, UsbErase};
   for (const ApiCase& c : kApiCases) RunApiCase(api, c);

@@ -6,6 +6,7 @@
 
 #include "device/device_state.h"
 #include "sim/sim.h"
+#include "tests/device/device_state_reset.h"
 #include "tests/golden/documents.h"
 #include "tests/http/stock_reply.h"
 
@@ -39,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PercentEscapes,
 class RequestHandlerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    device::ResetProcessState();
+    device_test::ResetDeviceState();
     sim::Reset();
   }
   reply Serve(const std::string& uri) {

@@ -6,6 +6,7 @@
 
 #include "device/device_state.h"
 #include "sim/sim.h"
+#include "tests/device/device_state_reset.h"
 #include "tests/golden/documents.h"
 
 namespace {
@@ -51,7 +52,7 @@ void EmptyLog() {}
 class ApiRequestTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    device::ResetProcessState();
+    device_test::ResetDeviceState();
     sim::Reset();
   }
   void TearDown() override {
@@ -108,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ApiRequestTest, SerialShownIsTheOneThisReadDelivered) {
   for (const char* route : {"/", "/GetDeviceInfo"}) {
-    device::ResetProcessState();
+    device_test::ResetDeviceState();
     sim::Reset();
     TwoPoints();
     // The first request after start already shows the device's serial.

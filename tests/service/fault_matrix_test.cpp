@@ -9,6 +9,7 @@
 #include "device/device_state.h"
 #include "service/api_request.h"
 #include "sim/sim.h"
+#include "tests/device/device_state_reset.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ std::string StatusOf(const std::string& jsonp) {
 TEST(FaultMatrix, EveryFaultGivesItsStatusAndClosesTheDevice) {
   for (const FaultRow& row : kFaultTable) {
     for (const int result : {-1, 0}) {
-      device::ResetProcessState();
+      device_test::ResetDeviceState();
       sim::Reset();
       sim::FillRealisticLog(sim::kEntries);
       sim::AddFault(row.transfer, row.command, row.index, result);
