@@ -41,8 +41,8 @@ demo: build-release
 
 test: export DOSEBRIDGE_WERROR := ON
 test: format-check build-dev build-asan
-	ctest --preset dev
-	ctest --preset asan
+	ctest --preset dev --output-on-failure
+	ctest --preset asan --output-on-failure
 	build/dev/bench/micro_bench --benchmark_min_time=0.01
 	tests/windows/run.sh build/dev/app/dosebridge build/dev/sim/libdosebridge_sim.so
 	scripts/windows-zip.sh
