@@ -30,6 +30,12 @@ bare_root_open() {
   local root=$bare_root
   tar -C "$root" -xf "$bare_tarball"
   cp /etc/resolv.conf "$root/etc/resolv.conf"
+  # The network's own TLS authorities (a proxy that inspects traffic, say) are
+  # part of the network, like the name server: trust them in the root too.
+  if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+    cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+    chroot "$root" update-ca-certificates >/dev/null 2>&1
+  fi
   mount -t proc proc "$root/proc"
   mount --rbind /sys "$root/sys" && mount --make-rslave "$root/sys"
   mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
@@ -68,6 +74,7 @@ bare_root_run() {
   local root=$1
   shift
   chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+    ${NODE_EXTRA_CA_CERTS:+NODE_EXTRA_CA_CERTS=$NODE_EXTRA_CA_CERTS} \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     /bin/bash -c "$*"
 }
