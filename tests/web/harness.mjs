@@ -21,12 +21,19 @@ const SERVICE_PORT = 5000;
 const START_TRIES = 200;
 const START_TRY_MS = 25;
 
-export function portOpen(port = SERVICE_PORT) {
+function portOpenAt(port, host) {
   return new Promise((resolve) => {
-    const socket = net.connect(port, "127.0.0.1");
+    const socket = net.connect(port, host);
     socket.once("connect", () => { socket.destroy(); resolve(true); });
     socket.once("error", () => resolve(false));
   });
+}
+
+// The service listens on the first address that "localhost" names, which is
+// ::1 on a system whose /etc/hosts lists it first, so ask at both.
+export async function portOpen(port = SERVICE_PORT) {
+  const open = await Promise.all(["127.0.0.1", "::1"].map((host) => portOpenAt(port, host)));
+  return open.includes(true);
 }
 
 async function waitForPort(port, child) {
