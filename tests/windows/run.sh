@@ -66,7 +66,7 @@ wait_listening() { for _ in $(seq 300); do curl -s -o /dev/null http://localhost
 fetch() { curl -s -i --http1.0 "http://localhost:5000$1"; }
 replies() {  # the replies to every route, in order
   fetch '/?callback=f'; fetch '/GetDeviceInfo?callback=g'; fetch '/Erase?cb=h'; fetch '/?callback=f'
-  printf 'GET / http/1.0\r\n\r\n' | timeout 5 bash -c 'exec 3<>/dev/tcp/127.0.0.1/5000; cat >&3; cat <&3'
+  printf 'GET / http/1.0\r\n\r\n' | timeout 5 bash -c 'exec 3<>/dev/tcp/localhost/5000; cat >&3; cat <&3'
 }
 
 for scenario in full nodevice; do
@@ -81,7 +81,7 @@ for scenario in full nodevice; do
   (cd "$stage" && DOSEBRIDGE_SIM=$windows_script exec "$wine" dosebridge.exe > "$stage/stdout" 2> "$stage/stderr") & pid=$!
   wait_listening || { echo "FAIL  dosebridge.exe did not start"; failures=$((failures + 1)); continue; }
   actual=$(replies | od -c)
-  exec 3<>/dev/tcp/127.0.0.1/5000  # an idle client at the stop
+  exec 3<>/dev/tcp/localhost/5000  # an idle client at the stop
   # wine turns SIGINT into the console's Ctrl-C event, which stops the server.
   kill -INT $pid
   status=0; wait $pid || status=$?; pid=""
