@@ -2,7 +2,7 @@
 # Installs the Debian packages that the build and the tests need, only when some are missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config make libboost-dev libhidapi-dev libgtest-dev
+packages=(build-essential g++ cmake ninja-build pkg-config make libboost-dev libhidapi-dev libgtest-dev
   libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix zip curl python3
   clang-format debhelper dpkg-dev lintian debootstrap iproute2 libsqlite3-dev nlohmann-json3-dev)
 
