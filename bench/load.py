@@ -21,7 +21,7 @@ PORT = 5000
 STOCK_400 = (b"HTTP/1.0 400 Bad Request\r\nContent-Length: 89\r\nContent-Type: text/html\r\n\r\n"
              b"<html><head><title>Bad Request</title></head><body><h1>400 Bad Request</h1></body></html>")
 # A full 180-point log; erase requests reach the device as 0-byte sends, which
-# succeed without clearing it, so every reply stays predictable.
+# fail (Status 5) without clearing it, so every reply stays predictable.
 SIM_SCRIPT = "log 180\nfault send 3 * 0\n"
 
 REQUESTS = {
