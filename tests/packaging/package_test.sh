@@ -54,7 +54,7 @@ answer=$(unshare --net bash -c '
   wait "$pid" 2>/dev/null
   printf "%s" "$reply"' _ "$root")
 check "dosebridge answers /?callback=f with status 6 (no dosimeter)" grep -q '"Status": "6"' <<<"$answer"
-header=$(in_root "HOME=/root dosebridge-keeper export" 2>&1 || true)
+header=$(in_root "HOME=/root dosebridge-keeper export" 2>/dev/null || true)
 check "dosebridge-keeper export prints the CSV header" test "$header" = "serial,id,time,time_utc,radiation,period"
 
 in_root "DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends systemd" >/dev/null 2>&1
